@@ -1,0 +1,97 @@
+#include "cli/front_end.h"
+
+#include "cli/usage.h"
+#include "query/list_mode.h"
+#include "query/query_mode.h"
+#include "report/console.h"
+#include "report/error_report.h"
+
+namespace corvane {
+namespace {
+
+constexpr std::uint32_t kUsageStatus = 1;
+
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualsFolded(const char* argument, const char* expected) {
+  for (; *expected != 0; ++argument, ++expected)
+    if (FoldAscii(*argument) != FoldAscii(*expected)) return false;
+  return *argument == 0;
+}
+
+bool StartsWithFolded(const char* argument, const char* prefix) {
+  for (; *prefix != 0; ++argument, ++prefix)
+    if (*argument == 0 || FoldAscii(*argument) != FoldAscii(*prefix)) return false;
+  return true;
+}
+
+bool IsHelpRequest(const char* argument) {
+  for (const char* form : {"/?", "-?", "/help", "-help"})
+    if (EqualsFolded(argument, form)) return true;
+  return false;
+}
+
+bool IsListSwitch(const char* argument) {
+  return StartsWithFolded(argument, "/L") || StartsWithFolded(argument, "-L");
+}
+
+// Everything a mode may use; lives for the whole run, zero-filled at its start.
+struct Run {
+  explicit Run(Platform& platform)
+      : platform(platform), console(platform), errors(platform, console) {}
+  Platform& platform;
+  Console console;
+  ErrorReport errors;
+};
+
+std::uint32_t RunUsage(Run& run, int, const char* const* argv) {
+  ShowUsage(run.platform, run.console, argv[0]);
+  return kUsageStatus;
+}
+
+std::uint32_t RunList(Run& run, int, const char* const*) {
+  return ListMode(run.platform, run.console, run.errors).Run();
+}
+
+std::uint32_t RunQuery(Run& run, int argc, const char* const* argv) {
+  return QueryMode(run.platform, run.console, run.errors).Run(argc - 1, argv + 1);
+}
+
+struct ModeEntry {
+  Mode mode;
+  std::uint32_t (*run)(Run&, int, const char* const*);
+};
+
+constexpr ModeEntry kModes[] = {
+    {Mode::kUsage, RunUsage},
+    {Mode::kList, RunList},
+    {Mode::kQuery, RunQuery},
+};
+
+}  // namespace
+
+Mode ScanArguments(int argc, const char* const* argv) {
+  if (argc < 2) return Mode::kUsage;
+  bool list = false;
+  for (int i = 1; i < argc; ++i) {
+    if (IsHelpRequest(argv[i])) return Mode::kUsage;
+    if (IsListSwitch(argv[i])) list = true;
+  }
+  return list ? Mode::kList : Mode::kQuery;
+}
+
+std::uint32_t RunCommand(Platform& platform, int argc, const char* const* argv) {
+  const Mode mode = ScanArguments(argc, argv);
+  Run run(platform);
+  std::uint32_t status = kUsageStatus;
+  for (const ModeEntry& entry : kModes)
+    if (entry.mode == mode) status = entry.run(run, argc, argv);
+  platform.FlushStandardOutput();
+  return status;
+}
+
+int RunProgram(Platform& platform, int argc, const char* const* argv) {
+  return platform.ExitStatus(RunCommand(platform, argc, argv));
+}
+
+}  // namespace corvane

@@ -1,0 +1,27 @@
+// The command front end: one scan of the arguments chooses the mode, the
+// mode runs, and its run status becomes the exit status.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace corvane {
+
+enum class Mode { kUsage, kList, kQuery };
+
+// Chooses the mode from elements 1..argc-1: no arguments or a help request
+// anywhere gives the usage screen (the scan stops there); otherwise any
+// argument starting with /L or -L (ASCII case folded) gives list mode; else
+// query mode. Cannot fail.
+Mode ScanArguments(int argc, const char* const* argv);
+
+// Runs the mode the arguments choose and returns its run status (1 for the
+// usage screen). Standard output has been written out when it returns.
+std::uint32_t RunCommand(Platform& platform, int argc, const char* const* argv);
+
+// The whole program: RunCommand, its status carried as this platform's
+// process exit status.
+int RunProgram(Platform& platform, int argc, const char* const* argv);
+
+}  // namespace corvane

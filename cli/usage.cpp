@@ -1,0 +1,43 @@
+#include "cli/usage.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+void ShowUsage(Platform& platform, Console& console, const char* invoked_as) {
+  char16_t program[kPathBufferSize] = {};
+  // The last slot is never written, so a name longer than the buffer is cut
+  // and still ends there.
+  if (invoked_as != nullptr) WidenText(program, invoked_as, kMaxPath);
+
+  const char16_t separator = platform.DirectorySeparator();
+  char16_t* name = program;
+  for (char16_t* p = program; *p != 0; ++p)
+    if (*p == separator) name = p + 1;
+  std::copy(name, program + kPathBufferSize, program);
+
+  console.Write(u"\n");
+  console.Write(u"\n%s [Version %s]", {kProductName, kProductVersion});
+  console.Write(u"\n");
+  console.Write(u"\nQueries the Windows protected file list.");
+  console.Write(u"\n");
+  console.Write(u"\n");
+  console.Write(u"\nThe syntax of this command is:");
+  console.Write(u"\n");
+  console.Write(u"\n%s /list|filename [filename2 filename3 ...]", {program});
+  console.Write(u"\n");
+  console.Write(u"\n /list|/l \tDisplays the complete list of system protected files,");
+  console.Write(u"\n \t\tAll other parameters are ignored.");
+  console.Write(u"\n");
+  console.Write(u"\n If /l is not specified, one or more files can be queried individually.");
+  console.Write(u"\n Separate multiple files with spaces; enclose paths containing spaces in quotes.");
+  console.Write(u"\n");
+  console.Write(u"\n An argument of /? or -? displays this syntax and returns 1.");
+  console.Write(u"\n A successful completion will return 0.");
+  console.Write(u"\n");
+  console.Write(u"\n");
+  console.Write(u"\nCorvane is maintained by the Corvane project.");
+  console.Write(u"\n");
+}
+
+}  // namespace corvane

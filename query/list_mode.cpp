@@ -1,0 +1,27 @@
+#include "query/list_mode.h"
+
+namespace corvane {
+
+std::uint32_t ListMode::Run() {
+  record_ = {};
+  record_.FileNumber = 0;
+  std::int32_t count = 0;
+  while (platform_.SfcGetNextProtectedFile(nullptr, &record_) != 0) {
+    // The service fills all of FileName; the last slot is forced so an
+    // entry that uses every character still ends inside the record.
+    record_.FileName[kMaxPath - 1] = 0;
+    console_.Write(u"\n%s", {record_.FileName});
+    ++count;
+  }
+  const std::uint32_t code = platform_.GetLastError();
+  if (code != kErrorSuccess && code != kErrorNoMoreFiles) {
+    errors_.Report(code);
+    return code;
+  }
+  console_.Write(u"\n");
+  console_.Write(u"\n%d files displayed.", {count});
+  console_.Write(u"\n");
+  return code;
+}
+
+}  // namespace corvane

@@ -1,0 +1,94 @@
+#include "query/query_mode.h"
+
+#include <algorithm>
+
+#include "query/find_handle.h"
+
+namespace corvane {
+namespace {
+
+template <std::size_t N>
+void Empty(char16_t (&buffer)[N]) {
+  std::fill(buffer, buffer + N, u'\0');
+}
+
+// Appends up to `limit` characters of `text` (which need not be terminated
+// within them) at `length`; false when they do not all fit before the
+// buffer's last slot, which always stays a terminator.
+bool Append(char16_t* buffer, std::size_t& length, const char16_t* text, std::size_t limit) {
+  for (std::size_t i = 0; i < limit && text[i] != 0; ++i) {
+    if (length == kMaxPath) return false;
+    buffer[length++] = text[i];
+  }
+  return true;
+}
+
+}  // namespace
+
+std::uint32_t QueryMode::Run(int count, const char* const* names) {
+  for (int i = 0; i < count; ++i) QueryName(names[i]);
+  console_.Write(u"\n");
+  return status_;
+}
+
+void QueryMode::QueryName(const char* name) {
+  Empty(input_);
+  const std::size_t stored = WidenText(input_, name, kPathBufferSize);
+  if (stored == kPathBufferSize && input_[kMaxPath] != 0) {
+    // Too long for a path buffer: searching the cut text could name another
+    // file, so the name is reported as not found, shown as far as it fits.
+    input_[kMaxPath] = 0;
+    console_.Write(u"\n*FileNotFound: %s", {input_});
+    return;
+  }
+
+  Empty(prefix_);
+  const char16_t separator = platform_.DirectorySeparator();
+  std::size_t prefix_length = 0;
+  for (std::size_t i = 0; input_[i] != 0; ++i)
+    if (input_[i] == separator) prefix_length = i + 1;
+  std::copy(input_, input_ + prefix_length, prefix_);
+
+  ScopedFindHandle search(platform_, platform_.FindFirstFileW(input_, &find_));
+  if (!search.valid()) {
+    console_.Write(u"\n*FileNotFound: %s", {input_});
+    return;
+  }
+  do {
+    ExamineMatch();
+  } while (platform_.FindNextFileW(search.get(), &find_) != 0);
+}
+
+void QueryMode::ExamineMatch() {
+  Empty(input_);
+  std::size_t length = 0;
+  Append(input_, length, prefix_, kMaxPath);
+  if (!Append(input_, length, find_.cFileName, kMaxPath)) {
+    // The joined path does not fit: resolving a cut path could answer for
+    // another file, so this match counts as one whose long path was not obtained.
+    status_ = 0;
+    console_.Write(u"\n*FileNotFound: %s", {input_});
+    return;
+  }
+
+  Empty(full_path_);
+  char16_t* file_part = nullptr;
+  platform_.GetFullPathNameW(input_, kMaxPath, full_path_, &file_part);
+
+  status_ = platform_.GetLongPathNameW(full_path_, full_path_, kMaxPath);
+  if (status_ == 0) {
+    console_.Write(u"\n*FileNotFound: %s", {full_path_});
+    return;
+  }
+  if (platform_.SfcIsFileProtected(nullptr, full_path_) != 0) {
+    console_.Write(u"\nProtectedFile: %s", {full_path_});
+    return;
+  }
+  status_ = platform_.GetLastError();
+  if (status_ == kErrorFileNotFound)
+    console_.Write(u"\n*NotProtected: %s", {full_path_});
+  else
+    errors_.Report(status_);
+}
+
+}  // namespace corvane

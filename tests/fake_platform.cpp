@@ -1,0 +1,181 @@
+#include "fake_platform.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace corvane::testing {
+namespace {
+
+int network_module_tag = 0;
+
+std::u16string Text(const char16_t* text) { return text == nullptr ? u"" : std::u16string(text); }
+
+// Copies into a fixed field the way the system does: cut to fit, terminated.
+template <std::size_t N>
+void Store(char16_t (&field)[N], const std::u16string& text) {
+  std::fill(field, field + N, u'\0');
+  std::copy_n(text.begin(), std::min(text.size(), N - 1), field);
+}
+
+}  // namespace
+
+std::string Narrow(const char16_t* text) { return Narrow(Text(text)); }
+
+std::string Narrow(const std::u16string& text) {
+  std::string out;
+  for (char16_t c : text) out += c <= 0xFF ? static_cast<char>(c) : '?';
+  return out;
+}
+
+Handle FakePlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
+  Record("FindFirstFileW " + Narrow(pattern));
+  auto found = matches.find(Text(pattern));
+  if (found == matches.end() || found->second.empty()) {
+    last_error_ = search_error;
+    return kInvalidHandleValue;
+  }
+  searches_.push_back(Search{found->second, 1});
+  Store(data->cFileName, found->second.front());
+  ++open_searches;
+  return &searches_.back();
+}
+
+int FakePlatform::FindNextFileW(Handle search, FindData* data) {
+  Record("FindNextFileW");
+  auto* s = static_cast<Search*>(search);
+  if (s->next == s->names.size()) {
+    last_error_ = kErrorNoMoreFiles;
+    return 0;
+  }
+  Store(data->cFileName, s->names[s->next++]);
+  return 1;
+}
+
+int FakePlatform::FindClose(Handle) {
+  Record("FindClose");
+  --open_searches;
+  return 1;
+}
+
+std::uint32_t FakePlatform::GetFullPathNameW(const char16_t* name, std::uint32_t size,
+                                             char16_t* buffer, char16_t** file_part) {
+  Record("GetFullPathNameW " + Narrow(name));
+  auto found = full_paths.find(Text(name));
+  const std::u16string full = found == full_paths.end() ? Text(name) : found->second;
+  if (full.size() + 1 > size) return static_cast<std::uint32_t>(full.size() + 1);
+  std::copy(full.begin(), full.end(), buffer);
+  buffer[full.size()] = 0;
+  if (file_part != nullptr) *file_part = buffer;
+  return static_cast<std::uint32_t>(full.size());
+}
+
+std::uint32_t FakePlatform::GetLongPathNameW(const char16_t* short_path, char16_t* long_path,
+                                             std::uint32_t size) {
+  const std::u16string path = Text(short_path);
+  Record("GetLongPathNameW " + Narrow(path));
+  Outcome outcome{static_cast<std::uint32_t>(path.size()), std::nullopt};
+  if (!next_long_path.empty()) {
+    outcome = next_long_path.front();
+    next_long_path.pop_front();
+  } else if (auto found = long_paths.find(path); found != long_paths.end()) {
+    outcome = found->second;
+  }
+  Apply(outcome);
+  if (outcome.result != 0 && path.size() + 1 <= size) {
+    std::copy(path.begin(), path.end(), long_path);
+    long_path[path.size()] = 0;
+  }
+  return outcome.result;
+}
+
+int FakePlatform::SfcIsFileProtected(Handle, const char16_t* path) {
+  const std::u16string p = Text(path);
+  Record("SfcIsFileProtected " + Narrow(p));
+  if (!next_protection.empty()) {
+    const Outcome outcome = next_protection.front();
+    next_protection.pop_front();
+    Apply(outcome);
+    return static_cast<int>(outcome.result);
+  }
+  if (protected_paths.count(p) != 0) return 1;
+  auto code = query_errors.find(p);
+  last_error_ = code == query_errors.end() ? kErrorFileNotFound : code->second;
+  return 0;
+}
+
+int FakePlatform::SfcGetNextProtectedFile(Handle, ProtectedFileData* data) {
+  Record("SfcGetNextProtectedFile " + std::to_string(data->FileNumber));
+  if (!next_list_entry.empty()) {
+    const Outcome outcome = next_list_entry.front();
+    next_list_entry.pop_front();
+    Apply(outcome);
+    if (outcome.result == 0) return 0;
+  }
+  if (data->FileNumber >= protected_list.size()) {
+    last_error_ = list_end_error;
+    return 0;
+  }
+  Store(data->FileName, protected_list[data->FileNumber++]);
+  return 1;
+}
+
+Module FakePlatform::LoadLibraryExW(const char16_t* name, Handle, std::uint32_t flags) {
+  Record("LoadLibraryExW " + Narrow(name) + " " + std::to_string(flags));
+  if (!network_module_loads) {
+    last_error_ = kErrorFileNotFound;
+    return nullptr;
+  }
+  ++loaded_modules;
+  return &network_module_tag;
+}
+
+std::uint32_t FakePlatform::FormatMessageA(std::uint32_t flags, const void* source,
+                                           std::uint32_t message_id, std::uint32_t language_id,
+                                           char* buffer, std::uint32_t, void*) {
+  Record("FormatMessageA " + std::to_string(flags) + " " + std::to_string(message_id) + " " +
+         std::to_string(language_id));
+  format_flags.push_back(flags);
+  const std::string* text = nullptr;
+  if ((flags & kFormatMessageFromHmodule) != 0 && source == &network_module_tag) {
+    if (auto found = network_messages.find(message_id); found != network_messages.end())
+      text = &found->second;
+  }
+  if (text == nullptr) {
+    if (auto found = system_messages.find(message_id); found != system_messages.end())
+      text = &found->second;
+  }
+  if (text == nullptr) return 0;
+  char* copy = new char[text->size() + 1];
+  std::memcpy(copy, text->c_str(), text->size() + 1);
+  *reinterpret_cast<char**>(buffer) = copy;
+  ++outstanding_messages;
+  return static_cast<std::uint32_t>(text->size());
+}
+
+void* FakePlatform::LocalFree(void* memory) {
+  Record("LocalFree");
+  delete[] static_cast<char*>(memory);
+  --outstanding_messages;
+  return nullptr;
+}
+
+int FakePlatform::FreeLibrary(Module) {
+  Record("FreeLibrary");
+  --loaded_modules;
+  return 1;
+}
+
+int FakePlatform::Beep(std::uint32_t frequency, std::uint32_t duration_ms) {
+  Record("Beep " + std::to_string(frequency) + " " + std::to_string(duration_ms));
+  ++beeps;
+  return 1;
+}
+
+void FakePlatform::WriteStandardOutput(const char* bytes, std::size_t count) {
+  output.append(bytes, count);
+  write_sizes.push_back(count);
+}
+
+void FakePlatform::FlushStandardOutput() { ++flushes; }
+
+}  // namespace corvane::testing

@@ -1,0 +1,126 @@
+#include "cli/front_end.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_platform.h"
+
+namespace corvane {
+namespace {
+
+using testing::FakePlatform;
+
+TEST(ScanArgumentsTest, ChoosesOneMode) {
+  struct Case {
+    std::vector<const char*> argv;
+    Mode mode;
+  };
+  const Case cases[] = {
+      {{"corvane"}, Mode::kUsage},
+      {{"corvane", "/?"}, Mode::kUsage},
+      {{"corvane", "-?"}, Mode::kUsage},
+      {{"corvane", "/HELP"}, Mode::kUsage},
+      {{"corvane", "-Help"}, Mode::kUsage},
+      {{"corvane", "a", "b", "/help"}, Mode::kUsage},
+      {{"corvane", "/l", "/?"}, Mode::kUsage},
+      {{"corvane", "/?", "/l"}, Mode::kUsage},
+      {{"corvane", "/l"}, Mode::kList},
+      {{"corvane", "/LIST"}, Mode::kList},
+      {{"corvane", "-l"}, Mode::kList},
+      {{"corvane", "/lx"}, Mode::kList},
+      {{"corvane", "-Lfoo.txt"}, Mode::kList},
+      {{"corvane", "a.txt", "/l", "b.txt"}, Mode::kList},
+      {{"corvane", "/help:x"}, Mode::kQuery},
+      {{"corvane", "--help"}, Mode::kQuery},
+      {{"corvane", "/h"}, Mode::kQuery},
+      {{"corvane", "/x"}, Mode::kQuery},
+      {{"corvane", "/"}, Mode::kQuery},
+      {{"corvane", "-"}, Mode::kQuery},
+      {{"corvane", ""}, Mode::kQuery},
+      {{"corvane", "\xef/l"}, Mode::kQuery},  // no folding beyond A-Z
+      {{"corvane", "L/"}, Mode::kQuery},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ScanArguments(static_cast<int>(c.argv.size()), c.argv.data()), c.mode)
+        << (c.argv.size() > 1 ? c.argv[1] : "(none)");
+  }
+}
+
+std::string Usage(const std::string& program) {
+  return "\n"
+         "\nCorvane [Version 1.00]"
+         "\n"
+         "\nQueries the Windows protected file list."
+         "\n"
+         "\n"
+         "\nThe syntax of this command is:"
+         "\n"
+         "\n" + program + " /list|filename [filename2 filename3 ...]"
+         "\n"
+         "\n /list|/l \tDisplays the complete list of system protected files,"
+         "\n \t\tAll other parameters are ignored."
+         "\n"
+         "\n If /l is not specified, one or more files can be queried individually."
+         "\n Separate multiple files with spaces; enclose paths containing spaces in quotes."
+         "\n"
+         "\n An argument of /? or -? displays this syntax and returns 1."
+         "\n A successful completion will return 0."
+         "\n"
+         "\n"
+         "\nCorvane is maintained by the Corvane project."
+         "\n";
+}
+
+TEST(RunCommandTest, UsageScreenShowsTheProgramName) {
+  const std::string too_long(300, 'n');
+  struct Case {
+    char16_t separator;
+    const char* invoked_as;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {u'\\', "C:\\Tools\\corvane.exe", "corvane.exe"},
+      {u'\\', "corvane", "corvane"},
+      {u'\\', "tools/bin/corvane", "tools/bin/corvane"},
+      {u'\\', "dir\\", ""},
+      {u'/', "/usr/local/bin/corvane", "corvane"},
+      {u'/', "C:\\Tools\\corvane.exe", "C:\\Tools\\corvane.exe"},
+      {u'\\', too_long.c_str(), std::string(kMaxPath, 'n')},
+  };
+  for (const Case& c : cases) {
+    FakePlatform platform;
+    platform.separator = c.separator;
+    const char* argv[] = {c.invoked_as, "/?"};
+    EXPECT_EQ(RunCommand(platform, 2, argv), 1u);
+    EXPECT_EQ(platform.output, Usage(c.shown)) << c.invoked_as;
+    EXPECT_EQ(platform.flushes, 1);
+  }
+}
+
+TEST(RunCommandTest, WithoutAnyArgumentVector) {
+  FakePlatform platform;
+  const char* argv[] = {nullptr};
+  EXPECT_EQ(RunCommand(platform, 0, argv), 1u);
+  EXPECT_EQ(platform.output, Usage(""));
+}
+
+TEST(RunCommandTest, DispatchesToListOrQuery) {
+  FakePlatform platform;
+  platform.protected_list = {u"C:\\W\\a.exe"};
+  const char* list_argv[] = {"corvane", "C:\\W\\a.exe", "-list", "b"};
+  EXPECT_EQ(RunCommand(platform, 4, list_argv), 18u);
+  EXPECT_EQ(platform.output, "\nC:\\W\\a.exe\n\n1 files displayed.\n");
+  for (const std::string& call : platform.calls)
+    EXPECT_EQ(call.rfind("FindFirstFileW", 0), std::string::npos) << "list mode searched: " << call;
+
+  FakePlatform query;
+  const char* query_argv[] = {"corvane", "/x", "--help"};
+  EXPECT_EQ(RunCommand(query, 3, query_argv), 13u);
+  EXPECT_EQ(query.output, "\n*FileNotFound: /x\n*FileNotFound: --help\n");
+  EXPECT_EQ(query.flushes, 1);
+}
+
+}  // namespace
+}  // namespace corvane
