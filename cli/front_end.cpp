@@ -31,8 +31,11 @@ bool IsHelpRequest(const char* argument) {
   return false;
 }
 
-bool IsListSwitch(const char* argument) {
-  return StartsWithFolded(argument, "/L") || StartsWithFolded(argument, "-L");
+bool IsListSwitch(const char* argument, char16_t separator) {
+  if (StartsWithFolded(argument, "-L")) return true;
+  // Where '/' starts every absolute path, /lib/... and /lost+found are names.
+  if (separator == u'/') return EqualsFolded(argument, "/l") || EqualsFolded(argument, "/list");
+  return StartsWithFolded(argument, "/L");
 }
 
 // Everything a mode may use; lives for the whole run, zero-filled at its start.
@@ -70,18 +73,18 @@ constexpr ModeEntry kModes[] = {
 
 }  // namespace
 
-Mode ScanArguments(int argc, const char* const* argv) {
+Mode ScanArguments(int argc, const char* const* argv, char16_t separator) {
   if (argc < 2) return Mode::kUsage;
   bool list = false;
   for (int i = 1; i < argc; ++i) {
     if (IsHelpRequest(argv[i])) return Mode::kUsage;
-    if (IsListSwitch(argv[i])) list = true;
+    if (IsListSwitch(argv[i], separator)) list = true;
   }
   return list ? Mode::kList : Mode::kQuery;
 }
 
 std::uint32_t RunCommand(Platform& platform, int argc, const char* const* argv) {
-  const Mode mode = ScanArguments(argc, argv);
+  const Mode mode = ScanArguments(argc, argv, platform.DirectorySeparator());
   Run run(platform);
   std::uint32_t status = kUsageStatus;
   for (const ModeEntry& entry : kModes)

@@ -13,8 +13,9 @@ enum class Mode { kUsage, kList, kQuery };
 // Chooses the mode from elements 1..argc-1: no arguments or a help request
 // anywhere gives the usage screen (the scan stops there); otherwise any
 // argument starting with /L or -L (ASCII case folded) gives list mode; else
-// query mode. Cannot fail.
-Mode ScanArguments(int argc, const char* const* argv);
+// query mode. Where `separator` is '/', an argument starting with "/l" is a
+// path unless it is exactly /l or /list. Cannot fail.
+Mode ScanArguments(int argc, const char* const* argv, char16_t separator = u'\\');
 
 // Runs the mode the arguments choose and returns its run status (1 for the
 // usage screen). Standard output has been written out when it returns.

@@ -1,3 +1,9 @@
+# The platform operations on POSIX systems, over the dpkg database.
 target_sources(corvane_platform PRIVATE
+  platform/posix/dpkg_database.cpp
+  platform/posix/error_codes.cpp
+  platform/posix/lexical_path.cpp
   platform/posix/posix_platform.cpp
+  platform/posix/standard_output.cpp
+  platform/posix/wildcard.cpp
 )

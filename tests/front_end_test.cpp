@@ -48,6 +48,28 @@ TEST(ScanArgumentsTest, ChoosesOneMode) {
   }
 }
 
+TEST(ScanArgumentsTest, SlashPathsAreNamesWhereSlashSeparates) {
+  struct Case {
+    const char* argument;
+    Mode on_windows;
+    Mode on_posix;
+  };
+  const Case cases[] = {
+      {"/l", Mode::kList, Mode::kList},
+      {"/LIST", Mode::kList, Mode::kList},
+      {"-lib", Mode::kList, Mode::kList},
+      {"/lib/x86_64-linux-gnu/libc.so.6", Mode::kList, Mode::kQuery},
+      {"/lost+found", Mode::kList, Mode::kQuery},
+      {"/lx", Mode::kList, Mode::kQuery},
+      {"/?", Mode::kUsage, Mode::kUsage},
+  };
+  for (const Case& c : cases) {
+    const char* argv[] = {"corvane", c.argument};
+    EXPECT_EQ(ScanArguments(2, argv, u'\\'), c.on_windows) << c.argument;
+    EXPECT_EQ(ScanArguments(2, argv, u'/'), c.on_posix) << c.argument;
+  }
+}
+
 std::string Usage(const std::string& program) {
   return "\n"
          "\nCorvane [Version 1.00]"

@@ -1,0 +1,276 @@
+// POSIX systems only: nothing here may depend on Windows, and each operation
+// keeps the meaning of the Windows call it stands for.
+
+#include "platform/posix/posix_platform.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "platform/posix/error_codes.h"
+#include "platform/posix/lexical_path.h"
+#include "platform/posix/wildcard.h"
+
+namespace corvane {
+namespace posix {
+namespace {
+
+// The bytes of the POSIX name `text` stands for; false when a character
+// above U+00FF means it stands for none.
+bool NarrowName(const char16_t* text, std::string* bytes) {
+  bytes->clear();
+  for (; *text != 0; ++text) {
+    if (*text > 0xFF) return false;
+    bytes->push_back(static_cast<char>(static_cast<unsigned char>(*text)));
+  }
+  return true;
+}
+
+// Stores `bytes` and a terminator; `destination` holds bytes.size() + 1.
+void WidenName(std::string_view bytes, char16_t* destination) {
+  for (char byte : bytes) *destination++ = static_cast<unsigned char>(byte);
+  *destination = 0;
+}
+
+// 0 with the current directory in *path, or the errno of the failure.
+int CurrentDirectory(std::string* path) {
+  std::string buffer(PATH_MAX, '\0');
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return errno;
+    buffer.resize(buffer.size() * 2);
+  }
+  buffer.resize(std::strlen(buffer.c_str()));
+  *path = std::move(buffer);
+  return 0;
+}
+
+// A directory search in progress. A pattern without wildcards names one
+// entry, found at the start; then there is no directory to read.
+struct Search {
+  Search(DIR* directory, std::string pattern) : directory(directory), pattern(std::move(pattern)) {}
+  ~Search() {
+    if (directory != nullptr) closedir(directory);
+  }
+  Search(const Search&) = delete;
+  Search& operator=(const Search&) = delete;
+
+  DIR* directory;
+  std::string pattern;
+};
+
+void Deliver(std::string_view name, FindData* data) {
+  *data = FindData{};
+  WidenName(name, data->cFileName);
+}
+
+// Delivers the next entry that matches and fits cFileName whole: 0, then;
+// 18 after the last one, or the code of the failure.
+std::uint32_t NextMatch(Search& search, FindData* data) {
+  if (search.directory == nullptr) return kErrorNoMoreFiles;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(search.directory);
+    if (entry == nullptr) return errno == 0 ? kErrorNoMoreFiles : WindowsErrorFromErrno(errno);
+    const std::string_view name = entry->d_name;
+    if (name.size() < kMaxPath && MatchWildcard(search.pattern, name)) {
+      Deliver(name, data);
+      return kErrorSuccess;
+    }
+  }
+}
+
+}  // namespace
+
+PosixPlatform::PosixPlatform(std::string database_directory, int output_fd, int beep_fd)
+    : database_(std::move(database_directory)), output_(output_fd), beep_fd_(beep_fd) {}
+
+PosixPlatform::~PosixPlatform() { output_.Flush(); }
+
+std::uint32_t PosixPlatform::Fail(std::uint32_t code) {
+  last_error_ = code;
+  return 0;
+}
+
+Handle PosixPlatform::FailSearch(std::uint32_t code) {
+  last_error_ = code;
+  return kInvalidHandleValue;
+}
+
+Handle PosixPlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
+  std::string bytes;
+  if (pattern == nullptr || data == nullptr) return FailSearch(kErrorInvalidParameter);
+  if (!NarrowName(pattern, &bytes)) return FailSearch(kErrorInvalidName);
+  const std::size_t slash = bytes.rfind('/');
+  const std::string directory = slash == std::string::npos ? "."
+                                : slash == 0               ? "/"
+                                                           : bytes.substr(0, slash);
+  std::string last = slash == std::string::npos ? bytes : bytes.substr(slash + 1);
+  if (last.empty()) return FailSearch(kErrorFileNotFound);
+
+  if (!HasWildcard(last)) {
+    struct stat status;
+    if (lstat(bytes.c_str(), &status) != 0) {
+      const int failure = errno;
+      // As on Windows, a missing directory is a path problem, not a missing file.
+      return FailSearch(failure == ENOENT && stat(directory.c_str(), &status) != 0
+                            ? kErrorPathNotFound
+                            : WindowsErrorFromErrno(failure));
+    }
+    if (last.size() >= kMaxPath) return FailSearch(kErrorFileNotFound);
+    Deliver(last, data);
+    return new Search(nullptr, std::string());
+  }
+
+  DIR* stream = opendir(directory.c_str());
+  if (stream == nullptr)
+    return FailSearch(errno == ENOENT ? kErrorPathNotFound : WindowsErrorFromErrno(errno));
+  auto search = std::make_unique<Search>(stream, std::move(last));
+  if (const std::uint32_t code = NextMatch(*search, data); code != kErrorSuccess)
+    return FailSearch(code == kErrorNoMoreFiles ? kErrorFileNotFound : code);
+  return search.release();
+}
+
+int PosixPlatform::FindNextFileW(Handle search, FindData* data) {
+  if (search == nullptr || search == kInvalidHandleValue) return Fail(kErrorInvalidHandle);
+  if (data == nullptr) return Fail(kErrorInvalidParameter);
+  if (const std::uint32_t code = NextMatch(*static_cast<Search*>(search), data);
+      code != kErrorSuccess)
+    return Fail(code);
+  return 1;
+}
+
+int PosixPlatform::FindClose(Handle search) {
+  if (search == nullptr || search == kInvalidHandleValue) return Fail(kErrorInvalidHandle);
+  delete static_cast<Search*>(search);
+  return 1;
+}
+
+std::uint32_t PosixPlatform::GetFullPathNameW(const char16_t* name, std::uint32_t size,
+                                              char16_t* buffer, char16_t** file_part) {
+  std::string bytes;
+  if (name == nullptr || *name == 0 || !NarrowName(name, &bytes)) return Fail(kErrorInvalidName);
+  if (bytes[0] != '/') {
+    std::string current;
+    if (const int failure = CurrentDirectory(&current); failure != 0)
+      return Fail(WindowsErrorFromErrno(failure));
+    bytes = current + "/" + bytes;
+  }
+  const std::string full = FoldPath(bytes);
+  const auto length = static_cast<std::uint32_t>(full.size());
+  if (buffer == nullptr || length + 1 > size) return length + 1;
+  WidenName(full, buffer);
+  if (file_part != nullptr) {
+    const std::size_t name_start = full.rfind('/') + 1;
+    *file_part = name_start == full.size() ? nullptr : buffer + name_start;
+  }
+  return length;
+}
+
+std::uint32_t PosixPlatform::GetLongPathNameW(const char16_t* short_path, char16_t* long_path,
+                                              std::uint32_t size) {
+  std::string bytes;
+  if (short_path == nullptr) return Fail(kErrorInvalidParameter);
+  if (!NarrowName(short_path, &bytes)) return Fail(kErrorInvalidName);
+  // There are no short names: a path that exists is its own long form.
+  struct stat status;
+  if (lstat(bytes.c_str(), &status) != 0) return Fail(WindowsErrorFromErrno(errno));
+  const auto length = static_cast<std::uint32_t>(bytes.size());
+  if (long_path == nullptr || length + 1 > size) return length + 1;
+  if (long_path != short_path)
+    std::memmove(long_path, short_path, (std::size_t{length} + 1) * sizeof(char16_t));
+  return length;
+}
+
+int PosixPlatform::SfcIsFileProtected(Handle, const char16_t* path) {
+  std::string bytes;
+  if (path == nullptr) return Fail(kErrorInvalidParameter);
+  if (!NarrowName(path, &bytes)) return Fail(kErrorInvalidName);
+  if (const std::uint32_t answer = database_.Query(bytes); answer != kErrorSuccess)
+    return Fail(answer);
+  return 1;
+}
+
+int PosixPlatform::SfcGetNextProtectedFile(Handle, ProtectedFileData* data) {
+  if (data == nullptr) return Fail(kErrorInvalidParameter);
+  if (!listed_ready_) {
+    std::uint32_t error = kErrorSuccess;
+    const std::vector<std::string>* list = database_.List(&error);
+    if (list == nullptr) return Fail(error);
+    // A cut path would name another file: one that cannot fit is left out.
+    for (const std::string& path : *list)
+      if (path.size() < kMaxPath) listed_.push_back(&path);
+    listed_ready_ = true;
+  }
+  if (data->FileNumber >= listed_.size()) return Fail(kErrorNoMoreFiles);
+  std::fill(std::begin(data->FileName), std::end(data->FileName), u'\0');
+  WidenName(*listed_[data->FileNumber], data->FileName);
+  ++data->FileNumber;
+  return 1;
+}
+
+Module PosixPlatform::LoadLibraryExW(const char16_t*, Handle, std::uint32_t) {
+  // There is no network message module here; every text is in the one table.
+  Fail(kErrorModNotFound);
+  return nullptr;
+}
+
+std::uint32_t PosixPlatform::FormatMessageA(std::uint32_t flags, const void*,
+                                            std::uint32_t message_id, std::uint32_t, char* buffer,
+                                            std::uint32_t, void*) {
+  if ((flags & kFormatMessageAllocateBuffer) == 0 || buffer == nullptr)
+    return Fail(kErrorInvalidParameter);
+  const char* text = WindowsMessageText(message_id);
+  if (text == nullptr) return Fail(kErrorMessageNotFound);
+  const std::size_t length = std::strlen(text);
+  char* copy = static_cast<char*>(std::malloc(length + 1));
+  if (copy == nullptr) return Fail(kErrorNotEnoughMemory);
+  std::memcpy(copy, text, length + 1);
+  *reinterpret_cast<char**>(buffer) = copy;
+  return static_cast<std::uint32_t>(length);
+}
+
+void* PosixPlatform::LocalFree(void* memory) {
+  std::free(memory);
+  return nullptr;
+}
+
+int PosixPlatform::FreeLibrary(Module) {
+  // LoadLibraryExW never hands out a module, so none is valid here.
+  return Fail(kErrorInvalidHandle);
+}
+
+int PosixPlatform::Beep(std::uint32_t, std::uint32_t) {
+  // The terminal's bell stands in for the tone; a file or pipe gets nothing.
+  if (isatty(beep_fd_) == 1) {
+    const char bell = '\a';
+    while (write(beep_fd_, &bell, 1) < 0 && errno == EINTR) {
+    }
+  }
+  return 1;
+}
+
+void PosixPlatform::WriteStandardOutput(const char* bytes, std::size_t count) {
+  output_.Write(bytes, count);
+}
+
+void PosixPlatform::FlushStandardOutput() { output_.Flush(); }
+
+int PosixPlatform::ExitStatus(std::uint32_t run_status) const {
+  return run_status > 255 ? 255 : static_cast<int>(run_status);
+}
+
+}  // namespace posix
+
+Platform& SystemPlatform() {
+  static posix::PosixPlatform platform("/var/lib/dpkg");
+  return platform;
+}
+
+}  // namespace corvane

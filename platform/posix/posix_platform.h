@@ -1,0 +1,73 @@
+// POSIX systems only: nothing here may depend on Windows, and each operation
+// keeps the meaning of the Windows call it stands for.
+//
+// The platform operations on a POSIX system. File names are bytes, carried
+// as the characters U+0000 to U+00FF of the same value; the protected list
+// is the dpkg database's.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix/dpkg_database.h"
+#include "platform/posix/standard_output.h"
+
+namespace corvane::posix {
+
+class PosixPlatform final : public Platform {
+ public:
+  // Answers protection questions from the dpkg database under
+  // `database_directory`, writes the program's text to `output_fd` and
+  // beeps on `beep_fd`; it owns neither descriptor.
+  explicit PosixPlatform(std::string database_directory, int output_fd = STDOUT_FILENO,
+                         int beep_fd = STDERR_FILENO);
+  // Writes out what standard output still holds.
+  ~PosixPlatform() override;
+
+  Handle FindFirstFileW(const char16_t* pattern, FindData* data) override;
+  int FindNextFileW(Handle search, FindData* data) override;
+  int FindClose(Handle search) override;
+  std::uint32_t GetFullPathNameW(const char16_t* name, std::uint32_t size, char16_t* buffer,
+                                 char16_t** file_part) override;
+  std::uint32_t GetLongPathNameW(const char16_t* short_path, char16_t* long_path,
+                                 std::uint32_t size) override;
+  int SfcIsFileProtected(Handle rpc, const char16_t* path) override;
+  int SfcGetNextProtectedFile(Handle rpc, ProtectedFileData* data) override;
+  std::uint32_t GetLastError() override { return last_error_; }
+  Module LoadLibraryExW(const char16_t* name, Handle file, std::uint32_t flags) override;
+  std::uint32_t FormatMessageA(std::uint32_t flags, const void* source, std::uint32_t message_id,
+                               std::uint32_t language_id, char* buffer, std::uint32_t size,
+                               void* arguments) override;
+  void* LocalFree(void* memory) override;
+  int FreeLibrary(Module module) override;
+  int Beep(std::uint32_t frequency, std::uint32_t duration_ms) override;
+  void WriteStandardOutput(const char* bytes, std::size_t count) override;
+  void FlushStandardOutput() override;
+  char16_t DirectorySeparator() const override { return u'/'; }
+  // A status above 255 exits as 255: POSIX keeps only 8 bits of it.
+  int ExitStatus(std::uint32_t run_status) const override;
+
+  // The Win32 code of the first write to standard output that failed; 0
+  // while none has.
+  std::uint32_t output_error() const { return output_.error(); }
+
+ private:
+  // Records `code` as the last error and returns 0, the failing result.
+  std::uint32_t Fail(std::uint32_t code);
+  // Records `code` as the last error and returns the invalid handle.
+  Handle FailSearch(std::uint32_t code);
+
+  DpkgDatabase database_;
+  OutputChannel output_;
+  int beep_fd_;
+  std::uint32_t last_error_ = kErrorSuccess;
+  // The database's list without the paths FileName cannot hold whole.
+  std::vector<const std::string*> listed_;
+  bool listed_ready_ = false;
+};
+
+}  // namespace corvane::posix

@@ -1,0 +1,149 @@
+#include "platform/posix/dpkg_database.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/posix/posix_platform.h"
+#include "tests/posix/temp_tree.h"
+
+namespace corvane::posix {
+namespace {
+
+using testing::TempTree;
+
+// An md5sums line recording the absolute `path`.
+std::string Line(const std::string& path) {
+  return "0123456789abcdef0123456789ABCDEF  " + path.substr(1) + "\n";
+}
+
+struct Expectation {
+  const char* path;  // inside the tree
+  std::uint32_t answer;
+};
+
+class DpkgDatabaseTest : public ::testing::Test {
+ protected:
+  // Writes the list `file_name` recording the tree's `paths`.
+  void WriteList(const std::string& file_name, std::initializer_list<std::string> paths) {
+    std::string text;
+    for (const std::string& path : paths) text += Line(tree_.Path(path));
+    tree_.Write("db/info/" + file_name, text);
+  }
+  void ExpectAnswers(std::initializer_list<Expectation> expectations) {
+    for (const Expectation& e : expectations)
+      EXPECT_EQ(database_.Query(tree_.Path(e.path)), e.answer) << e.path;
+  }
+
+  TempTree tree_;
+  DpkgDatabase database_{tree_.Path("db")};
+};
+
+TEST_F(DpkgDatabaseTest, DirectoryAliasesResolveButLastComponentsDoNot) {
+  tree_.Write("real/tool", "");
+  tree_.Write("real/libfoo.so.1", "");
+  tree_.Link("real/libfoo.so", "libfoo.so.1");
+  tree_.Write("real/target", "");
+  tree_.Link("real/link", "target");
+  tree_.Link("alias", "real");
+  WriteList("coreutils.md5sums",
+            {"real/tool", "alias/viaalias", "real/libfoo.so.1", "real/link", "gone/tool"});
+  // clang-format off
+  ExpectAnswers({
+      {"real/tool", 0},         {"alias/tool", 0},       {"alias//tool", 0},
+      {"real/viaalias", 0},     {"alias/viaalias", 0},   {"real/other", 2},
+      {"real/libfoo.so.1", 0},  {"real/libfoo.so", 2},   {"real/link", 0},
+      {"real/target", 2},       {"gone/tool", 0},        {"gone/./tool", 0},
+      {"elsewhere/tool", 2},    {"real/", 2},
+  });
+  // clang-format on
+  EXPECT_EQ(database_.Query("relative/tool"), 2u);
+}
+
+TEST_F(DpkgDatabaseTest, DivertedFilesAreProtectedWhereTheyWereMoved) {
+  const auto triple = [&](const char* from, const char* to, const char* package) {
+    return tree_.Path(from) + "\n" + tree_.Path(to) + "\n" + package + "\n";
+  };
+  std::string diversions =
+      triple("d/file", "d/file.distrib", "other") + triple("d/file2", "d/file2.distrib", "other") +
+      triple("d/local", "d/local.orig", ":") + triple("d/own", "d/own.real", "pkg");
+  // Cut inside its last triple: that one diverts nothing.
+  diversions += tree_.Path("d/cut") + "\n" + tree_.Path("d/cut.moved");
+  tree_.Write("db/diversions", diversions);
+  WriteList("pkg.md5sums", {"d/file", "d/file2", "d/local", "d/own", "d/cut"});
+  WriteList("other:amd64.md5sums", {"d/file"});
+  // clang-format off
+  ExpectAnswers({
+      {"d/file.distrib", 0}, {"d/file", 0},      {"d/file2.distrib", 0}, {"d/file2", 2},
+      {"d/local.orig", 0},   {"d/local", 2},     {"d/own", 0},           {"d/own.real", 2},
+      {"d/cut", 0},          {"d/cut.moved", 2},
+  });
+  // clang-format on
+}
+
+TEST_F(DpkgDatabaseTest, MalformedLinesAreSkipped) {
+  const std::string digest = "0123456789abcdef0123456789abcdef";
+  const auto relative = [&](const char* name) { return tree_.Path(name).substr(1); };
+  tree_.Write("db/info/pkg.md5sums",
+              Line(tree_.Path("good")) + digest.substr(1) + "g  " + relative("badhex") + "\n" +
+                  digest + " " + relative("onespace") + "\n" + digest + "\t\t" + relative("tabs") +
+                  "\n" + digest + "  \nshort  x\n\n" + digest + "  " + relative("unterminated"));
+  ExpectAnswers({{"good", 0}, {"badhex", 2}, {"onespace", 2}, {"tabs", 2}, {"unterminated", 0}});
+}
+
+TEST_F(DpkgDatabaseTest, ReadAtTheFirstQuestionAndKept) {
+  WriteList("pkg.md5sums", {"late"});
+  ExpectAnswers({{"late", 0}});
+  std::filesystem::remove_all(tree_.Path("db"));
+  ExpectAnswers({{"late", 0}});
+}
+
+TEST_F(DpkgDatabaseTest, MissingDatabaseIsNeverNotProtected) {
+  ExpectAnswers({{"anything", 3}});
+  std::uint32_t error = 0;
+  EXPECT_EQ(database_.List(&error), nullptr);
+  EXPECT_EQ(error, 3u);
+}
+
+TEST_F(DpkgDatabaseTest, UnreadableListFailsWithAccessDenied) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not deny root";
+  WriteList("a.md5sums", {"a"});
+  WriteList("b.md5sums", {"b"});
+  ASSERT_EQ(chmod(tree_.Path("db/info/b.md5sums").c_str(), 0), 0);
+  ExpectAnswers({{"a", 5}, {"b", 5}, {"c", 5}});
+}
+
+TEST_F(DpkgDatabaseTest, ListIsSortedByBytesWithoutDuplicatesOrCutPaths) {
+  const std::size_t room = 256 - tree_.Path().size();  // "d/" plus this many: 259 in all
+  const std::string longest = "d/" + std::string(room, 'x');
+  const std::string too_long = "d/" + std::string(room + 1, 'y');
+  tree_.Write("db/diversions", tree_.Path("d/moved") + "\n" + tree_.Path("d/moved.to") + "\na\n");
+  WriteList("a.md5sums", {"z", "d/\xc3\xa9", too_long, "d/b", longest});
+  WriteList("b:i386.md5sums", {"d/b", "d/moved"});
+
+  PosixPlatform platform(tree_.Path("db"));
+  ProtectedFileData record = {};
+  std::vector<std::string> listed;
+  while (platform.SfcGetNextProtectedFile(nullptr, &record) != 0) {
+    EXPECT_EQ(record.FileNumber, listed.size() + 1);
+    listed.emplace_back(record.FileName,
+                        record.FileName + std::char_traits<char16_t>::length(record.FileName));
+  }
+  EXPECT_EQ(platform.GetLastError(), kErrorNoMoreFiles);
+  std::vector<std::string> expected;
+  for (const char* path : {"d/b", "d/moved.to", longest.c_str(), "d/\xc3\xa9", "z"})
+    expected.push_back(tree_.Path(path));
+  EXPECT_EQ(listed, expected);
+
+  record.FileNumber = 2;  // the position alone says which entry comes
+  ASSERT_NE(platform.SfcGetNextProtectedFile(nullptr, &record), 0);
+  EXPECT_EQ(std::u16string(record.FileName).size(), 259u);
+  EXPECT_EQ(record.FileNumber, 3u);
+}
+
+}  // namespace
+}  // namespace corvane::posix

@@ -1,0 +1,199 @@
+#include "platform/posix/posix_platform.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+
+#include <climits>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "platform/posix/error_codes.h"
+#include "tests/posix/temp_tree.h"
+
+namespace corvane::posix {
+namespace {
+
+using Names = std::set<std::string>;
+
+std::u16string Wide(const std::string& bytes) { return {bytes.begin(), bytes.end()}; }
+std::string Narrow(const char16_t* text) {
+  return std::string(text, text + std::char_traits<char16_t>::length(text));
+}
+std::string CurrentDirectory() {
+  char buffer[PATH_MAX];
+  return getcwd(buffer, sizeof buffer);
+}
+
+// Everything readable from `fd` within a short wait.
+std::string Drain(int fd) {
+  std::string got;
+  pollfd ready = {fd, POLLIN, 0};
+  char chunk[8192];
+  ssize_t n = 0;
+  while (poll(&ready, 1, got.empty() ? 200 : 0) == 1 && (n = read(fd, chunk, sizeof chunk)) > 0)
+    got.append(chunk, static_cast<std::size_t>(n));
+  return got;
+}
+
+// Works inside a tree of its own, which is the current directory meanwhile.
+class PosixPlatformTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* file : {"a.txt", "b.txt", "ab", "[x]", "A.b", "sub/f"}) tree_.Write(file, "");
+    ASSERT_EQ(chdir(tree_.Path().c_str()), 0);
+  }
+  void TearDown() override { ASSERT_EQ(chdir(here_.c_str()), 0); }
+
+  // The names a whole search delivers; *error is the code when it cannot start.
+  Names Find(const std::u16string& pattern, std::uint32_t* error) {
+    Names names;
+    FindData data;
+    const Handle search = platform_.FindFirstFileW(pattern.c_str(), &data);
+    *error = search == kInvalidHandleValue ? platform_.GetLastError() : 0;
+    if (search == kInvalidHandleValue) return names;
+    do names.insert(Narrow(data.cFileName));
+    while (platform_.FindNextFileW(search, &data) != 0);
+    EXPECT_EQ(platform_.GetLastError(), kErrorNoMoreFiles);
+    EXPECT_NE(platform_.FindClose(search), 0);
+    return names;
+  }
+
+  const std::string here_ = CurrentDirectory();
+  testing::TempTree tree_;
+  PosixPlatform platform_{tree_.Path("db")};
+};
+
+TEST_F(PosixPlatformTest, FindMatchesTheLastComponent) {
+  // clang-format off
+  const struct {
+    std::u16string pattern;
+    Names names;
+    std::uint32_t error;
+  } cases[] = {
+      {u"*", {".", "..", "a.txt", "b.txt", "ab", "[x]", "A.b", "sub"}, 0},
+      {u"*.txt", {"a.txt", "b.txt"}, 0}, {u"?b", {"ab"}, 0},   {u"[*", {"[x]"}, 0},
+      {u"[x]", {"[x]"}, 0},              {u"A*", {"A.b"}, 0},  {u"sub", {"sub"}, 0},
+      {u"..", {".."}, 0},                {u"sub/*", {".", "..", "f"}, 0},
+      {u"a.TXT", {}, 2},                 {u"x*", {}, 2},       {u"sub/", {}, 2},
+      {u"", {}, 2},                      {u"nope/*", {}, 3},   {u"nope/x", {}, 3},
+      {u"ab/*", {}, 3},                  {u"\u0100*", {}, kErrorInvalidName},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    std::uint32_t error = 0;
+    EXPECT_EQ(Find(c.pattern, &error), c.names) << Narrow(c.pattern.c_str());
+    EXPECT_EQ(error, c.error) << Narrow(c.pattern.c_str());
+  }
+  std::uint32_t error = 0;
+  EXPECT_EQ(Find(Wide(tree_.Path("a*")), &error), (Names{"a.txt", "ab"}));
+  EXPECT_TRUE(Find(u"/*", &error).contains("."));
+}
+
+TEST_F(PosixPlatformTest, FullPathJoinsFoldsAndWritesOnlyWhatFits) {
+  char16_t buffer[kPathBufferSize] = {u'Q'};
+  char16_t* file_part = nullptr;
+  const std::string full = CurrentDirectory() + "/x/z";
+  EXPECT_EQ(platform_.GetFullPathNameW(u"x/./y/../z", full.size(), buffer, &file_part),
+            full.size() + 1);
+  EXPECT_EQ(buffer[0], u'Q');
+  EXPECT_EQ(platform_.GetFullPathNameW(u"x/./y/../z", full.size() + 1, buffer, &file_part),
+            full.size());
+  EXPECT_EQ(Narrow(buffer), full);
+  EXPECT_EQ(file_part, buffer + full.size() - 1);
+  EXPECT_EQ(platform_.GetFullPathNameW(u"/\u00e9//t/", kMaxPath, buffer, &file_part), 5u);
+  EXPECT_EQ(Narrow(buffer), "/\xe9/t/");
+  EXPECT_EQ(file_part, nullptr);
+  for (const char16_t* bad : {u"", u"/\u0100"}) {
+    EXPECT_EQ(platform_.GetFullPathNameW(bad, kMaxPath, buffer, nullptr), 0u);
+    EXPECT_EQ(platform_.GetLastError(), kErrorInvalidName);
+  }
+}
+
+TEST_F(PosixPlatformTest, LongPathIsThePathWhenItExists) {
+  const std::u16string path = Wide(tree_.Path("a.txt"));
+  char16_t buffer[kPathBufferSize] = {u'Q'};
+  EXPECT_EQ(platform_.GetLongPathNameW(path.c_str(), buffer, path.size()), path.size() + 1);
+  EXPECT_EQ(buffer[0], u'Q');
+  EXPECT_EQ(platform_.GetLongPathNameW(path.c_str(), buffer, kMaxPath), path.size());
+  EXPECT_EQ(buffer, path);
+  for (const auto& [missing, error] : {std::pair<std::u16string, std::uint32_t>{u"missing", 2},
+                                       {u"a.txt/x", 3},
+                                       {u"\u0100", kErrorInvalidName}}) {
+    EXPECT_EQ(platform_.GetLongPathNameW(missing.c_str(), buffer, kMaxPath), 0u);
+    EXPECT_EQ(platform_.GetLastError(), error);
+  }
+}
+
+TEST_F(PosixPlatformTest, ExitStatusKeepsEightBitsWithoutWrapping) {
+  for (const auto& [status, exit] : {std::pair<std::uint32_t, int>{18, 18},
+                                     {255, 255},
+                                     {256, 255},
+                                     {261, 255},
+                                     {0xFFFFFFFF, 255}})
+    EXPECT_EQ(platform_.ExitStatus(status), exit) << status;
+}
+
+TEST_F(PosixPlatformTest, EveryCodeTheLayerReportsHasItsMessage) {
+  constexpr std::uint32_t kFlags = kFormatMessageAllocateBuffer | kFormatMessageFromSystem;
+  const auto look_up = [&](std::uint32_t code, char** text) {
+    return platform_.FormatMessageA(kFlags, nullptr, code, kLangNeutralSublangDefault,
+                                    reinterpret_cast<char*>(text), 0, nullptr);
+  };
+  for (int e = 1; e < 200; ++e) {
+    char* text = nullptr;
+    const std::uint32_t length = look_up(WindowsErrorFromErrno(e), &text);
+    ASSERT_NE(length, 0u) << "errno " << e;
+    EXPECT_EQ(length, std::strlen(text));
+    EXPECT_STREQ(text + length - 1, "\n");
+    EXPECT_EQ(platform_.LocalFree(text), nullptr);
+  }
+  EXPECT_STREQ(WindowsMessageText(kErrorAccessDenied), "Access is denied.\n");
+
+  char* text = nullptr;
+  EXPECT_EQ(look_up(2100, &text), 0u);
+  EXPECT_EQ(text, nullptr);
+  EXPECT_EQ(platform_.GetLastError(), kErrorMessageNotFound);
+  EXPECT_EQ(platform_.LoadLibraryExW(u"netmsg.dll", nullptr, kLoadLibraryAsDatafile), nullptr);
+}
+
+TEST(PosixOutput, PipeGetsWholeBlocksAndNoBell) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  PosixPlatform platform("/nonexistent", fds[1], fds[1]);
+  platform.WriteStandardOutput(std::string(100, 'a').data(), 100);
+  platform.Beep(443, 200);
+  EXPECT_EQ(Drain(fds[0]), "");
+  platform.WriteStandardOutput(std::string(4100, 'b').data(), 4100);
+  EXPECT_EQ(Drain(fds[0]).size(), 4096u);
+  platform.FlushStandardOutput();
+  EXPECT_EQ(Drain(fds[0]), std::string(104, 'b'));
+  close(fds[0]);
+
+  const int full = open("/dev/full", O_WRONLY);
+  PosixPlatform failing("/nonexistent", full, full);
+  failing.WriteStandardOutput(std::string(10000, 'c').data(), 10000);
+  failing.FlushStandardOutput();
+  EXPECT_EQ(failing.output_error(), kErrorDiskFull);
+  close(fds[1]);
+  close(full);
+}
+
+TEST(PosixOutput, TerminalGetsEachPieceAndTheBell) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+    GTEST_SKIP() << "no pseudo-terminal here";
+  const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+  PosixPlatform platform("/nonexistent", terminal, terminal);
+  platform.WriteStandardOutput("abc", 3);
+  EXPECT_EQ(Drain(master), "abc");
+  platform.Beep(443, 200);
+  EXPECT_EQ(Drain(master), "\a");
+  close(terminal);
+  close(master);
+}
+
+}  // namespace
+}  // namespace corvane::posix
