@@ -1,0 +1,10 @@
+# The executable's version record and icon, and a runtime linked in whole so
+# corvane.exe needs no DLL beyond the system's own.
+enable_language(RC)
+target_sources(corvane PRIVATE res/corvane.rc)
+set_property(SOURCE res/corvane.rc APPEND PROPERTY
+  INCLUDE_DIRECTORIES ${CMAKE_CURRENT_SOURCE_DIR}/res)
+set_property(SOURCE res/corvane.rc APPEND PROPERTY
+  OBJECT_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/res/corvane.ico)
+target_link_options(corvane PRIVATE -static -static-libgcc -static-libstdc++
+  $<$<CONFIG:Release,MinSizeRel>:-s>)

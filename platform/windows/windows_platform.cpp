@@ -1,0 +1,130 @@
+// The Windows side of the seam: only Win32 code here. Each operation is the
+// Win32 call of the same name, so its meaning is the one every other platform
+// reproduces. Every call is bound at load time through the import libraries.
+// windows.h first: the other Win32 headers use its types.
+// clang-format off
+#include <windows.h>
+#include <sfc.h>
+// clang-format on
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstddef>
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace corvane {
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+static_assert(sizeof(FindData) == sizeof(WIN32_FIND_DATAW));
+static_assert(offsetof(FindData, dwFileAttributes) == offsetof(WIN32_FIND_DATAW, dwFileAttributes));
+static_assert(offsetof(FindData, nFileSizeHigh) == offsetof(WIN32_FIND_DATAW, nFileSizeHigh));
+static_assert(offsetof(FindData, cFileName) == offsetof(WIN32_FIND_DATAW, cFileName));
+static_assert(offsetof(FindData, cAlternateFileName) ==
+              offsetof(WIN32_FIND_DATAW, cAlternateFileName));
+
+static_assert(sizeof(ProtectedFileData) == sizeof(PROTECTED_FILE_DATA));
+static_assert(offsetof(ProtectedFileData, FileName) == offsetof(PROTECTED_FILE_DATA, FileName));
+static_assert(offsetof(ProtectedFileData, FileNumber) == offsetof(PROTECTED_FILE_DATA, FileNumber));
+
+static_assert(kMaxPath == MAX_PATH);
+static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND);
+static_assert(kErrorPathNotFound == ERROR_PATH_NOT_FOUND);
+static_assert(kErrorAccessDenied == ERROR_ACCESS_DENIED);
+static_assert(kErrorNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY);
+static_assert(kErrorNoMoreFiles == ERROR_NO_MORE_FILES);
+static_assert(kErrorInvalidName == ERROR_INVALID_NAME);
+static_assert(kErrorFilenameExcedRange == ERROR_FILENAME_EXCED_RANGE);
+static_assert(kFormatMessageAllocateBuffer == FORMAT_MESSAGE_ALLOCATE_BUFFER);
+static_assert(kFormatMessageIgnoreInserts == FORMAT_MESSAGE_IGNORE_INSERTS);
+static_assert(kFormatMessageFromHmodule == FORMAT_MESSAGE_FROM_HMODULE);
+static_assert(kFormatMessageFromSystem == FORMAT_MESSAGE_FROM_SYSTEM);
+static_assert(kLangNeutralSublangDefault == MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT));
+static_assert(kLoadLibraryAsDatafile == LOAD_LIBRARY_AS_DATAFILE);
+
+// Standard output's buffer: the block size when it is not a console.
+constexpr std::size_t kOutputBlockSize = 4096;
+
+LPCWSTR Wide(const char16_t* text) { return reinterpret_cast<LPCWSTR>(text); }
+LPWSTR Wide(char16_t* text) { return reinterpret_cast<LPWSTR>(text); }
+
+class WindowsPlatform final : public Platform {
+ public:
+  // Puts standard output in text mode, written out per message on a console
+  // and in blocks otherwise. The console gets the block buffer too, so each
+  // message reaches it in one write rather than byte by byte.
+  WindowsPlatform() : console_(_isatty(_fileno(stdout)) != 0) {
+    _setmode(_fileno(stdout), _O_TEXT);
+    std::setvbuf(stdout, nullptr, _IOFBF, kOutputBlockSize);
+  }
+
+  Handle FindFirstFileW(const char16_t* pattern, FindData* data) override {
+    return ::FindFirstFileW(Wide(pattern), reinterpret_cast<WIN32_FIND_DATAW*>(data));
+  }
+  int FindNextFileW(Handle search, FindData* data) override {
+    return ::FindNextFileW(search, reinterpret_cast<WIN32_FIND_DATAW*>(data));
+  }
+  int FindClose(Handle search) override { return ::FindClose(search); }
+
+  std::uint32_t GetFullPathNameW(const char16_t* name, std::uint32_t size, char16_t* buffer,
+                                 char16_t** file_part) override {
+    return ::GetFullPathNameW(Wide(name), size, Wide(buffer), reinterpret_cast<LPWSTR*>(file_part));
+  }
+  std::uint32_t GetLongPathNameW(const char16_t* short_path, char16_t* long_path,
+                                 std::uint32_t size) override {
+    return ::GetLongPathNameW(Wide(short_path), Wide(long_path), size);
+  }
+
+  int SfcIsFileProtected(Handle rpc, const char16_t* path) override {
+    return ::SfcIsFileProtected(rpc, Wide(path));
+  }
+  int SfcGetNextProtectedFile(Handle rpc, ProtectedFileData* data) override {
+    return ::SfcGetNextProtectedFile(rpc, reinterpret_cast<PROTECTED_FILE_DATA*>(data));
+  }
+
+  // Read as is: the core asks right after the call that failed, with no other
+  // Win32 call between.
+  std::uint32_t GetLastError() override { return ::GetLastError(); }
+
+  Module LoadLibraryExW(const char16_t* name, Handle file, std::uint32_t flags) override {
+    return ::LoadLibraryExW(Wide(name), file, flags);
+  }
+  std::uint32_t FormatMessageA(std::uint32_t flags, const void* source, std::uint32_t message_id,
+                               std::uint32_t language_id, char* buffer, std::uint32_t size,
+                               void* arguments) override {
+    return ::FormatMessageA(flags, source, message_id, language_id, buffer, size,
+                            static_cast<va_list*>(arguments));
+  }
+  void* LocalFree(void* memory) override { return ::LocalFree(memory); }
+  int FreeLibrary(Module module) override { return ::FreeLibrary(static_cast<HMODULE>(module)); }
+
+  int Beep(std::uint32_t frequency, std::uint32_t duration_ms) override {
+    return ::Beep(frequency, duration_ms);
+  }
+
+  void WriteStandardOutput(const char* bytes, std::size_t count) override {
+    std::fwrite(bytes, 1, count, stdout);
+    if (console_) std::fflush(stdout);
+  }
+  void FlushStandardOutput() override { std::fflush(stdout); }
+
+  char16_t DirectorySeparator() const override { return u'\\'; }
+  // The process exit code is a whole DWORD, so the run status passes unchanged.
+  int ExitStatus(std::uint32_t run_status) const override { return static_cast<int>(run_status); }
+
+ private:
+  const bool console_;
+};
+
+}  // namespace
+
+Platform& SystemPlatform() {
+  static WindowsPlatform platform;
+  return platform;
+}
+
+}  // namespace corvane
