@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -70,29 +72,13 @@ TEST(ScanArgumentsTest, SlashPathsAreNamesWhereSlashSeparates) {
   }
 }
 
+// The usage screen as users see it, with `program` in its syntax line.
 std::string Usage(const std::string& program) {
-  return "\n"
-         "\nCorvane [Version 1.00]"
-         "\n"
-         "\nQueries the Windows protected file list."
-         "\n"
-         "\n"
-         "\nThe syntax of this command is:"
-         "\n"
-         "\n" + program + " /list|filename [filename2 filename3 ...]"
-         "\n"
-         "\n /list|/l \tDisplays the complete list of system protected files,"
-         "\n \t\tAll other parameters are ignored."
-         "\n"
-         "\n If /l is not specified, one or more files can be queried individually."
-         "\n Separate multiple files with spaces; enclose paths containing spaces in quotes."
-         "\n"
-         "\n An argument of /? or -? displays this syntax and returns 1."
-         "\n A successful completion will return 0."
-         "\n"
-         "\n"
-         "\nCorvane is maintained by the Corvane project."
-         "\n";
+  std::ifstream file(CORVANE_TEST_DATA "/usage.txt", std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_FALSE(text.empty()) << "usage.txt missing";
+  const std::size_t at = text.find("@PROGRAM@");
+  return at == std::string::npos ? text : text.replace(at, 9, program);
 }
 
 TEST(RunCommandTest, UsageScreenShowsTheProgramName) {

@@ -33,6 +33,13 @@ expect() {
   rm -f "$got_file" "$want_file"
 }
 
+# usage_screen NAME: the usage screen with NAME in its syntax line (LF ends).
+usage_screen() {
+  local text
+  text=$(sed "s|@PROGRAM@|$1|" "$(dirname "${BASH_SOURCE[0]}")/../data/usage.txt"; printf x)
+  printf '%s' "${text%x}"
+}
+
 finish() {
   echo "$cases cases, $failures failed"
   [ "$failures" -eq 0 ]

@@ -123,9 +123,8 @@ if [ -d /var/lib/dpkg/info ]; then
 fi
 
 # Help requests and the list switch.
-usage_name=$(basename "${CORVANE[0]}")
-usage=$'\n\nCorvane [Version 1.00]\n\nQueries the Windows protected file list.\n\n\nThe syntax of this command is:\n\n'
-usage+="$usage_name"$' /list|filename [filename2 filename3 ...]\n\n /list|/l \tDisplays the complete list of system protected files,\n \t\tAll other parameters are ignored.\n\n If /l is not specified, one or more files can be queried individually.\n Separate multiple files with spaces; enclose paths containing spaces in quotes.\n\n An argument of /? or -? displays this syntax and returns 1.\n A successful completion will return 0.\n\n\nCorvane is maintained by the Corvane project.\n'
+usage=$(usage_screen "$(basename "${CORVANE[0]}")"; printf x)
+usage=${usage%x}
 expect 1 "$usage"
 expect 1 "$usage" /?
 expect 1 "$usage" "$tmp/d/one.txt" -HELP
