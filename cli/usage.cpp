@@ -30,7 +30,8 @@ void ShowUsage(Platform& platform, Console& console, const char* invoked_as) {
   console.Write(u"\n \t\tAll other parameters are ignored.");
   console.Write(u"\n");
   console.Write(u"\n If /l is not specified, one or more files can be queried individually.");
-  console.Write(u"\n Separate multiple files with spaces; enclose paths containing spaces in quotes.");
+  console.Write(
+      u"\n Separate multiple files with spaces; enclose paths containing spaces in quotes.");
   console.Write(u"\n");
   console.Write(u"\n An argument of /? or -? displays this syntax and returns 1.");
   console.Write(u"\n A successful completion will return 0.");

@@ -55,8 +55,8 @@ struct ProtectedFileData {
   std::uint32_t FileNumber;
 };
 
-using Handle = void*;   // HANDLE
-using Module = void*;   // HMODULE; nullptr is "no module"
+using Handle = void*;  // HANDLE
+using Module = void*;  // HMODULE; nullptr is "no module"
 inline const Handle kInvalidHandleValue = reinterpret_cast<Handle>(~std::uintptr_t{0});
 
 class Platform {
@@ -75,8 +75,8 @@ class Platform {
   // Writes the absolute form of `name` into `buffer` when it fits in `size`
   // characters with its terminator and returns its length; otherwise writes
   // nothing and returns the size needed (terminator included). 0 on failure.
-  virtual std::uint32_t GetFullPathNameW(const char16_t* name, std::uint32_t size,
-                                         char16_t* buffer, char16_t** file_part) = 0;
+  virtual std::uint32_t GetFullPathNameW(const char16_t* name, std::uint32_t size, char16_t* buffer,
+                                         char16_t** file_part) = 0;
   // Writes the long form of `short_path` into `long_path` (which may be the
   // same buffer) and returns its length; the size needed when it does not fit
   // in `size`; 0 when the path cannot be resolved (last error says why).

@@ -48,8 +48,8 @@ void FormatNumber(Narrower& out, std::int32_t number) {
   char16_t digits[12] = {};
   int n = 0;
   // Work in the unsigned domain so INT32_MIN has a magnitude to print.
-  std::uint32_t magnitude = number < 0 ? 0u - static_cast<std::uint32_t>(number)
-                                       : static_cast<std::uint32_t>(number);
+  std::uint32_t magnitude =
+      number < 0 ? 0u - static_cast<std::uint32_t>(number) : static_cast<std::uint32_t>(number);
   do {
     digits[n++] = static_cast<char16_t>(u'0' + magnitude % 10);
     magnitude /= 10;

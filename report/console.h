@@ -12,7 +12,7 @@ namespace corvane {
 
 // One argument of a format: %s takes text, %d a signed 32-bit integer.
 struct FormatArg {
-  FormatArg(const char16_t* text) : text(text) {}  // NOLINT: implicit by design
+  FormatArg(const char16_t* text) : text(text) {}                      // NOLINT: implicit by design
   FormatArg(std::int32_t number) : is_number(true), number(number) {}  // NOLINT
   bool is_number = false;
   const char16_t* text = nullptr;

@@ -18,9 +18,8 @@ void ErrorReport::LookUpMessage(std::uint32_t code) {
       kFormatMessageAllocateBuffer | kFormatMessageIgnoreInserts | kFormatMessageFromSystem;
   if (module != nullptr) flags |= kFormatMessageFromHmodule;
   char* text = nullptr;
-  const std::uint32_t length =
-      platform_.FormatMessageA(flags, module, code, kLangNeutralSublangDefault,
-                               reinterpret_cast<char*>(&text), 0, nullptr);
+  const std::uint32_t length = platform_.FormatMessageA(
+      flags, module, code, kLangNeutralSublangDefault, reinterpret_cast<char*>(&text), 0, nullptr);
 
   std::size_t stored = 0;
   if (length != 0 && text != nullptr) {

@@ -15,8 +15,8 @@ class ErrorReportTest : public ::testing::Test {
  protected:
   ErrorReportTest() : console_(platform_), report_(platform_, console_) {
     platform_.system_messages = {{5, "Access is denied.\r\n"}, {2102, "System text.\r\n"}};
-    platform_.network_messages = {{2100, "Net 2100.\r\n"}, {2102, "Net 2102.\r\n"},
-                                  {2999, "Net 2999.\r\n"}};
+    platform_.network_messages = {
+        {2100, "Net 2100.\r\n"}, {2102, "Net 2102.\r\n"}, {2999, "Net 2999.\r\n"}};
   }
 
   FakePlatform platform_;
@@ -55,8 +55,8 @@ TEST_F(ErrorReportTest, NetworkModuleOnlyForItsRange) {
     Console console(platform);
     ErrorReport(platform, console).Report(c.code);
     EXPECT_EQ(platform.format_flags, std::vector<std::uint32_t>{c.flags}) << c.code;
-    EXPECT_EQ(platform.output, "\n\nSystem error " + std::to_string(c.code) +
-                                   " has occurred.\n\n" + c.text)
+    EXPECT_EQ(platform.output,
+              "\n\nSystem error " + std::to_string(c.code) + " has occurred.\n\n" + c.text)
         << c.code;
     EXPECT_EQ(platform.loaded_modules, 0) << "module left loaded for " << c.code;
   }

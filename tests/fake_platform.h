@@ -87,9 +87,7 @@ class FakePlatform : public Platform {
   void WriteStandardOutput(const char* bytes, std::size_t count) override;
   void FlushStandardOutput() override;
   char16_t DirectorySeparator() const override { return separator; }
-  int ExitStatus(std::uint32_t run_status) const override {
-    return static_cast<int>(run_status);
-  }
+  int ExitStatus(std::uint32_t run_status) const override { return static_cast<int>(run_status); }
 
   void SetLastError(std::uint32_t code) { last_error_ = code; }
 

@@ -56,46 +56,82 @@ TEST(QueryModeTest, ResultLinesAndRunStatus) {
   };
   const auto none = [](FakePlatform&) {};
   const std::vector<Case> cases = {
-      {"protected: the long path's length", {"C:\\W\\a.exe"}, none,
-       "\nProtectedFile: C:\\W\\a.exe\n", 10},
+      {"protected: the long path's length",
+       {"C:\\W\\a.exe"},
+       none,
+       "\nProtectedFile: C:\\W\\a.exe\n",
+       10},
       {"not protected", {"C:\\W\\b.dll"}, none, "\n*NotProtected: C:\\W\\b.dll\n", 2},
-      {"long path not obtained", {"C:\\W\\a.exe"},
-       [](FakePlatform& p) { p.long_paths[u"C:\\W\\a.exe"] = {0, kErrorFileNotFound}; },
-       "\n*FileNotFound: C:\\W\\a.exe\n", 0},
-      {"query failed: the code", {"C:\\W\\a.exe"},
-       [](FakePlatform& p) { p.next_protection = {{0, 5}}; },
-       "\n\nSystem error 5 has occurred.\n\nAccess is denied.\r\n\n", 5},
-      {"query failed with a 32-bit code", {"C:\\W\\b.dll"},
+      {"long path not obtained",
+       {"C:\\W\\a.exe"},
+       [](FakePlatform& p) {
+         p.long_paths[u"C:\\W\\a.exe"] = {0, kErrorFileNotFound};
+       },
+       "\n*FileNotFound: C:\\W\\a.exe\n",
+       0},
+      {"query failed: the code",
+       {"C:\\W\\a.exe"},
+       [](FakePlatform& p) {
+         p.next_protection = {{0, 5}};
+       },
+       "\n\nSystem error 5 has occurred.\n\nAccess is denied.\r\n\n",
+       5},
+      {"query failed with a 32-bit code",
+       {"C:\\W\\b.dll"},
        [](FakePlatform& p) { p.query_errors[u"C:\\W\\b.dll"] = 0x80000005u; },
-       "\n\nSystem error -2147483643 has occurred.\n\n\n", 0x80000005u},
-      {"nothing matched in the whole run", {"C:\\W\\none", "x"}, none,
-       "\n*FileNotFound: C:\\W\\none\n*FileNotFound: x\n", 13},
+       "\n\nSystem error -2147483643 has occurred.\n\n\n",
+       0x80000005u},
+      {"nothing matched in the whole run",
+       {"C:\\W\\none", "x"},
+       none,
+       "\n*FileNotFound: C:\\W\\none\n*FileNotFound: x\n",
+       13},
       {"empty argument", {""}, none, "\n*FileNotFound: \n", 13},
-      {"no match after a match keeps the status", {"C:\\W\\b.dll", "C:\\W\\none"}, none,
-       "\n*NotProtected: C:\\W\\b.dll\n*FileNotFound: C:\\W\\none\n", 2},
-      {"every match in order; the last one's status", {"C:\\W\\*"}, none,
+      {"no match after a match keeps the status",
+       {"C:\\W\\b.dll", "C:\\W\\none"},
+       none,
+       "\n*NotProtected: C:\\W\\b.dll\n*FileNotFound: C:\\W\\none\n",
+       2},
+      {"every match in order; the last one's status",
+       {"C:\\W\\*"},
+       none,
        "\n*NotProtected: C:\\W\n*NotProtected: C:\\\nProtectedFile: C:\\W\\a.exe"
        "\n*NotProtected: C:\\W\\b.dll\n",
        2},
-      {"short name answered in long form", {"C:\\W\\A~1.EXE"}, none,
-       "\nProtectedFile: C:\\W\\a.exe\n", 10},
-      {"forward slashes: no prefix, resolved against the current directory", {"C:/W/a.exe"},
-       none, "\n*FileNotFound: C:\\cwd\\a.exe\n", 0},
-      {"a long form too long for the buffer still counts", {"C:\\W\\a.exe"},
-       [](FakePlatform& p) { p.long_paths[u"C:\\W\\a.exe"] = {300, std::nullopt}; },
-       "\nProtectedFile: C:\\W\\a.exe\n", 300},
-      {"a failure does not end the walk", {"C:\\W\\*"},
-       [](FakePlatform& p) { p.next_protection = {{0, 2}, {0, 5}}; },
+      {"short name answered in long form",
+       {"C:\\W\\A~1.EXE"},
+       none,
+       "\nProtectedFile: C:\\W\\a.exe\n",
+       10},
+      {"forward slashes: no prefix, resolved against the current directory",
+       {"C:/W/a.exe"},
+       none,
+       "\n*FileNotFound: C:\\cwd\\a.exe\n",
+       0},
+      {"a long form too long for the buffer still counts",
+       {"C:\\W\\a.exe"},
+       [](FakePlatform& p) {
+         p.long_paths[u"C:\\W\\a.exe"] = {300, std::nullopt};
+       },
+       "\nProtectedFile: C:\\W\\a.exe\n",
+       300},
+      {"a failure does not end the walk",
+       {"C:\\W\\*"},
+       [](FakePlatform& p) {
+         p.next_protection = {{0, 2}, {0, 5}};
+       },
        "\n*NotProtected: C:\\W\n\nSystem error 5 has occurred.\n\nAccess is denied.\r\n"
        "\nProtectedFile: C:\\W\\a.exe\n*NotProtected: C:\\W\\b.dll\n",
        2},
-      {"posix separator cuts the prefix at '/'", {"/usr/bin/l?"},
+      {"posix separator cuts the prefix at '/'",
+       {"/usr/bin/l?"},
        [](FakePlatform& p) {
          p.separator = u'/';
          p.matches[u"/usr/bin/l?"] = {u"ls"};
          p.protected_paths[u"/usr/bin/ls"] = true;
        },
-       "\nProtectedFile: /usr/bin/ls\n", 11},
+       "\nProtectedFile: /usr/bin/ls\n",
+       11},
   };
   for (const Case& c : cases) {
     FakePlatform platform;
@@ -137,9 +173,9 @@ TEST(QueryModeTest, PathsThatDoNotFitAreNeverUsedCut) {
       Query(platform, {too_long.c_str(), huge.c_str(), fits.c_str(), all.c_str()});
 
   const std::u16string joined_cut = (dir + name).substr(0, kMaxPath);
-  EXPECT_EQ(run.output, "\n*FileNotFound: " + fits + "\n*FileNotFound: " + std::string(kMaxPath, 'h') +
-                            "\n*NotProtected: f\n*FileNotFound: " + testing::Narrow(joined_cut) +
-                            "\n");
+  EXPECT_EQ(run.output,
+            "\n*FileNotFound: " + fits + "\n*FileNotFound: " + std::string(kMaxPath, 'h') +
+                "\n*NotProtected: f\n*FileNotFound: " + testing::Narrow(joined_cut) + "\n");
   // A joined path that does not fit counts as a long path not obtained.
   EXPECT_EQ(run.status, 0u);
   for (const std::string& call : platform.calls) {
