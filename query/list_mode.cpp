@@ -3,14 +3,15 @@
 namespace corvane {
 
 std::uint32_t ListMode::Run() {
-  record_ = {};
-  record_.FileNumber = 0;
+  ProtectedFileData& record = record_.value;
+  record = {};
+  record.FileNumber = 0;
   std::int32_t count = 0;
-  while (platform_.SfcGetNextProtectedFile(nullptr, &record_) != 0) {
+  while (platform_.SfcGetNextProtectedFile(nullptr, &record) != 0) {
     // The service fills all of FileName; the last slot is forced so an
     // entry that uses every character still ends inside the record.
-    record_.FileName[kMaxPath - 1] = 0;
-    console_.Write(u"\n%s", {record_.FileName});
+    record.FileName[kMaxPath - 1] = 0;
+    console_.Write(u"\n%s", {record.FileName});
     ++count;
   }
   const std::uint32_t code = platform_.GetLastError();

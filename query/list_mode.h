@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "report/console.h"
 #include "report/error_report.h"
+#include "report/guarded.h"
 
 namespace corvane {
 
@@ -19,11 +20,14 @@ class ListMode {
   // report instead. Returns the code that ended the walk.
   std::uint32_t Run();
 
+  // True while nothing has written past the ends of the record.
+  bool BuffersIntact() const { return record_.intact(); }
+
  private:
   Platform& platform_;
   Console& console_;
   ErrorReport& errors_;
-  ProtectedFileData record_ = {};
+  Guarded<ProtectedFileData> record_;
 };
 
 }  // namespace corvane

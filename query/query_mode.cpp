@@ -32,61 +32,64 @@ std::uint32_t QueryMode::Run(int count, const char* const* names) {
 }
 
 void QueryMode::QueryName(const char* name) {
-  Empty(input_);
-  const std::size_t stored = WidenText(input_, name, kPathBufferSize);
-  if (stored == kPathBufferSize && input_[kMaxPath] != 0) {
+  char16_t(&input)[kPathBufferSize] = input_.value;
+  Empty(input);
+  const std::size_t stored = WidenText(input, name, kPathBufferSize);
+  if (stored == kPathBufferSize && input[kMaxPath] != 0) {
     // Too long for a path buffer: searching the cut text could name another
     // file, so the name is reported as not found, shown as far as it fits.
-    input_[kMaxPath] = 0;
-    console_.Write(u"\n*FileNotFound: %s", {input_});
+    input[kMaxPath] = 0;
+    console_.Write(u"\n*FileNotFound: %s", {input});
     return;
   }
 
-  Empty(prefix_);
+  Empty(prefix_.value);
   const char16_t separator = platform_.DirectorySeparator();
   std::size_t prefix_length = 0;
-  for (std::size_t i = 0; input_[i] != 0; ++i)
-    if (input_[i] == separator) prefix_length = i + 1;
-  std::copy(input_, input_ + prefix_length, prefix_);
+  for (std::size_t i = 0; input[i] != 0; ++i)
+    if (input[i] == separator) prefix_length = i + 1;
+  std::copy(input, input + prefix_length, prefix_.value);
 
-  ScopedFindHandle search(platform_, platform_.FindFirstFileW(input_, &find_));
+  ScopedFindHandle search(platform_, platform_.FindFirstFileW(input, &find_.value));
   if (!search.valid()) {
-    console_.Write(u"\n*FileNotFound: %s", {input_});
+    console_.Write(u"\n*FileNotFound: %s", {input});
     return;
   }
   do {
     ExamineMatch();
-  } while (platform_.FindNextFileW(search.get(), &find_) != 0);
+  } while (platform_.FindNextFileW(search.get(), &find_.value) != 0);
 }
 
 void QueryMode::ExamineMatch() {
-  Empty(input_);
+  char16_t(&input)[kPathBufferSize] = input_.value;
+  char16_t(&full_path)[kPathBufferSize] = full_path_.value;
+  Empty(input);
   std::size_t length = 0;
-  Append(input_, length, prefix_, kMaxPath);
-  if (!Append(input_, length, find_.cFileName, kMaxPath)) {
+  Append(input, length, prefix_.value, kMaxPath);
+  if (!Append(input, length, find_.value.cFileName, kMaxPath)) {
     // The joined path does not fit: resolving a cut path could answer for
     // another file, so this match counts as one whose long path was not obtained.
     status_ = 0;
-    console_.Write(u"\n*FileNotFound: %s", {input_});
+    console_.Write(u"\n*FileNotFound: %s", {input});
     return;
   }
 
-  Empty(full_path_);
+  Empty(full_path);
   char16_t* file_part = nullptr;
-  platform_.GetFullPathNameW(input_, kMaxPath, full_path_, &file_part);
+  platform_.GetFullPathNameW(input, kMaxPath, full_path, &file_part);
 
-  status_ = platform_.GetLongPathNameW(full_path_, full_path_, kMaxPath);
+  status_ = platform_.GetLongPathNameW(full_path, full_path, kMaxPath);
   if (status_ == 0) {
-    console_.Write(u"\n*FileNotFound: %s", {full_path_});
+    console_.Write(u"\n*FileNotFound: %s", {full_path});
     return;
   }
-  if (platform_.SfcIsFileProtected(nullptr, full_path_) != 0) {
-    console_.Write(u"\nProtectedFile: %s", {full_path_});
+  if (platform_.SfcIsFileProtected(nullptr, full_path) != 0) {
+    console_.Write(u"\nProtectedFile: %s", {full_path});
     return;
   }
   status_ = platform_.GetLastError();
   if (status_ == kErrorFileNotFound)
-    console_.Write(u"\n*NotProtected: %s", {full_path_});
+    console_.Write(u"\n*NotProtected: %s", {full_path});
   else
     errors_.Report(status_);
 }

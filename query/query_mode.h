@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "report/console.h"
 #include "report/error_report.h"
+#include "report/guarded.h"
 
 namespace corvane {
 
@@ -24,6 +25,11 @@ class QueryMode {
   // protected, the service's code when asking failed; 13 when none was.
   std::uint32_t Run(int count, const char* const* names);
 
+  // True while nothing has written past the ends of the run's buffers.
+  bool BuffersIntact() const {
+    return input_.intact() && full_path_.intact() && prefix_.intact() && find_.intact();
+  }
+
  private:
   void QueryName(const char* name);
   void ExamineMatch();
@@ -32,10 +38,10 @@ class QueryMode {
   Console& console_;
   ErrorReport& errors_;
   std::uint32_t status_ = kNoMatchExamined;
-  char16_t input_[kPathBufferSize] = {};
-  char16_t full_path_[kPathBufferSize] = {};
-  char16_t prefix_[kPathBufferSize] = {};
-  FindData find_ = {};
+  Guarded<char16_t[kPathBufferSize]> input_;
+  Guarded<char16_t[kPathBufferSize]> full_path_;
+  Guarded<char16_t[kPathBufferSize]> prefix_;
+  Guarded<FindData> find_;
 };
 
 }  // namespace corvane

@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "report/console.h"
+#include "report/guarded.h"
 
 namespace corvane {
 
@@ -25,7 +26,9 @@ class ErrorReport {
   // message buffer keeps that text until the next report.
   void Report(std::uint32_t code);
 
-  const char16_t* message() const { return message_; }
+  const char16_t* message() const { return message_.value; }
+  // True while nothing has written past the ends of the message buffer.
+  bool BuffersIntact() const { return message_.intact(); }
 
  private:
   // Fills message_ with the system's text for `code`, cut to fit.
@@ -33,7 +36,7 @@ class ErrorReport {
 
   Platform& platform_;
   Console& console_;
-  char16_t message_[kMessageBufferSize] = {};
+  Guarded<char16_t[kMessageBufferSize]> message_;
 };
 
 }  // namespace corvane

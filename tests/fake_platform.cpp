@@ -10,11 +10,18 @@ int network_module_tag = 0;
 
 std::u16string Text(const char16_t* text) { return text == nullptr ? u"" : std::u16string(text); }
 
-// Copies into a fixed field the way the system does: cut to fit, terminated.
+// Copies into a fixed field as the least helpful system would: cut to fit,
+// with a terminator only when there is room for one.
 template <std::size_t N>
 void Store(char16_t (&field)[N], const std::u16string& text) {
   std::fill(field, field + N, u'\0');
-  std::copy_n(text.begin(), std::min(text.size(), N - 1), field);
+  std::copy_n(text.begin(), std::min(text.size(), N), field);
+}
+
+// Fills the rest of a buffer the core handed over with `size`, as a system
+// may use all of it: a size larger than the buffer shows as an overrun.
+void UseRest(char16_t* buffer, std::size_t used, std::uint32_t size) {
+  if (used < size) std::fill(buffer + used, buffer + size, u'~');
 }
 
 }  // namespace
@@ -27,8 +34,21 @@ std::string Narrow(const std::u16string& text) {
   return out;
 }
 
+bool FakePlatform::Faulted(Operation operation) {
+  const int call = operation_calls_[static_cast<int>(operation)]++;
+  for (const Fault& fault : faults) {
+    if (fault.operation == operation && fault.call == call) {
+      last_error_ = fault.code;
+      ++faults_fired;
+      return true;
+    }
+  }
+  return false;
+}
+
 Handle FakePlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
   Record("FindFirstFileW " + Narrow(pattern));
+  if (Faulted(Operation::kFindFirstFile)) return kInvalidHandleValue;
   auto found = matches.find(Text(pattern));
   if (found == matches.end() || found->second.empty()) {
     last_error_ = search_error;
@@ -42,6 +62,7 @@ Handle FakePlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
 
 int FakePlatform::FindNextFileW(Handle search, FindData* data) {
   Record("FindNextFileW");
+  if (Faulted(Operation::kFindNextFile)) return 0;
   auto* s = static_cast<Search*>(search);
   if (s->next == s->names.size()) {
     last_error_ = kErrorNoMoreFiles;
@@ -54,17 +75,19 @@ int FakePlatform::FindNextFileW(Handle search, FindData* data) {
 int FakePlatform::FindClose(Handle) {
   Record("FindClose");
   --open_searches;
-  return 1;
+  return Faulted(Operation::kFindClose) ? 0 : 1;
 }
 
 std::uint32_t FakePlatform::GetFullPathNameW(const char16_t* name, std::uint32_t size,
                                              char16_t* buffer, char16_t** file_part) {
   Record("GetFullPathNameW " + Narrow(name));
+  if (Faulted(Operation::kGetFullPathName)) return 0;
   auto found = full_paths.find(Text(name));
   const std::u16string full = found == full_paths.end() ? Text(name) : found->second;
   if (full.size() + 1 > size) return static_cast<std::uint32_t>(full.size() + 1);
   std::copy(full.begin(), full.end(), buffer);
   buffer[full.size()] = 0;
+  UseRest(buffer, full.size() + 1, size);
   if (file_part != nullptr) *file_part = buffer;
   return static_cast<std::uint32_t>(full.size());
 }
@@ -73,6 +96,7 @@ std::uint32_t FakePlatform::GetLongPathNameW(const char16_t* short_path, char16_
                                              std::uint32_t size) {
   const std::u16string path = Text(short_path);
   Record("GetLongPathNameW " + Narrow(path));
+  if (Faulted(Operation::kGetLongPathName)) return 0;
   Outcome outcome{static_cast<std::uint32_t>(path.size()), std::nullopt};
   if (!next_long_path.empty()) {
     outcome = next_long_path.front();
@@ -84,6 +108,7 @@ std::uint32_t FakePlatform::GetLongPathNameW(const char16_t* short_path, char16_
   if (outcome.result != 0 && path.size() + 1 <= size) {
     std::copy(path.begin(), path.end(), long_path);
     long_path[path.size()] = 0;
+    UseRest(long_path, path.size() + 1, size);
   }
   return outcome.result;
 }
@@ -91,6 +116,7 @@ std::uint32_t FakePlatform::GetLongPathNameW(const char16_t* short_path, char16_
 int FakePlatform::SfcIsFileProtected(Handle, const char16_t* path) {
   const std::u16string p = Text(path);
   Record("SfcIsFileProtected " + Narrow(p));
+  if (Faulted(Operation::kSfcIsFileProtected)) return 0;
   if (!next_protection.empty()) {
     const Outcome outcome = next_protection.front();
     next_protection.pop_front();
@@ -105,6 +131,7 @@ int FakePlatform::SfcIsFileProtected(Handle, const char16_t* path) {
 
 int FakePlatform::SfcGetNextProtectedFile(Handle, ProtectedFileData* data) {
   Record("SfcGetNextProtectedFile " + std::to_string(data->FileNumber));
+  if (Faulted(Operation::kSfcGetNextProtectedFile)) return 0;
   if (!next_list_entry.empty()) {
     const Outcome outcome = next_list_entry.front();
     next_list_entry.pop_front();
@@ -121,6 +148,7 @@ int FakePlatform::SfcGetNextProtectedFile(Handle, ProtectedFileData* data) {
 
 Module FakePlatform::LoadLibraryExW(const char16_t* name, Handle, std::uint32_t flags) {
   Record("LoadLibraryExW " + Narrow(name) + " " + std::to_string(flags));
+  if (Faulted(Operation::kLoadLibrary)) return nullptr;
   if (!network_module_loads) {
     last_error_ = kErrorFileNotFound;
     return nullptr;
@@ -135,6 +163,7 @@ std::uint32_t FakePlatform::FormatMessageA(std::uint32_t flags, const void* sour
   Record("FormatMessageA " + std::to_string(flags) + " " + std::to_string(message_id) + " " +
          std::to_string(language_id));
   format_flags.push_back(flags);
+  if (Faulted(Operation::kFormatMessage)) return 0;
   const std::string* text = nullptr;
   if ((flags & kFormatMessageFromHmodule) != 0 && source == &network_module_tag) {
     if (auto found = network_messages.find(message_id); found != network_messages.end())
@@ -144,7 +173,8 @@ std::uint32_t FakePlatform::FormatMessageA(std::uint32_t flags, const void* sour
     if (auto found = system_messages.find(message_id); found != system_messages.end())
       text = &found->second;
   }
-  if (text == nullptr) return 0;
+  // As the system: no text is a failure, with nothing allocated to free.
+  if (text == nullptr || text->empty()) return 0;
   char* copy = new char[text->size() + 1];
   std::memcpy(copy, text->c_str(), text->size() + 1);
   *reinterpret_cast<char**>(buffer) = copy;
@@ -156,19 +186,19 @@ void* FakePlatform::LocalFree(void* memory) {
   Record("LocalFree");
   delete[] static_cast<char*>(memory);
   --outstanding_messages;
-  return nullptr;
+  return Faulted(Operation::kLocalFree) ? memory : nullptr;
 }
 
 int FakePlatform::FreeLibrary(Module) {
   Record("FreeLibrary");
   --loaded_modules;
-  return 1;
+  return Faulted(Operation::kFreeLibrary) ? 0 : 1;
 }
 
 int FakePlatform::Beep(std::uint32_t frequency, std::uint32_t duration_ms) {
   Record("Beep " + std::to_string(frequency) + " " + std::to_string(duration_ms));
   ++beeps;
-  return 1;
+  return Faulted(Operation::kBeep) ? 0 : 1;
 }
 
 void FakePlatform::WriteStandardOutput(const char* bytes, std::size_t count) {

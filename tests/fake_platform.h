@@ -24,6 +24,32 @@ struct Outcome {
   std::optional<std::uint32_t> error;
 };
 
+// The operations a fault can be injected into.
+enum class Operation {
+  kFindFirstFile,
+  kFindNextFile,
+  kFindClose,
+  kGetFullPathName,
+  kGetLongPathName,
+  kSfcIsFileProtected,
+  kSfcGetNextProtectedFile,
+  kLoadLibrary,
+  kFormatMessage,
+  kLocalFree,
+  kFreeLibrary,
+  kBeep,
+  kCount
+};
+
+// Call number `call` (0 for the first) of `operation` fails: it returns the
+// operation's failing value, writes nothing and leaves `code` as the last
+// error. Operations that release something still release it.
+struct Fault {
+  Operation operation;
+  int call;
+  std::uint32_t code;
+};
+
 class FakePlatform : public Platform {
  public:
   // Directory search: pattern -> names delivered in order. A pattern not in
@@ -54,6 +80,9 @@ class FakePlatform : public Platform {
   std::deque<Outcome> next_protection;
   std::deque<Outcome> next_list_entry;
 
+  // Faults to inject, checked before every other answer.
+  std::vector<Fault> faults;
+
   char16_t separator = u'\\';
 
   // What the core did.
@@ -66,6 +95,7 @@ class FakePlatform : public Platform {
   int outstanding_messages = 0;
   int loaded_modules = 0;
   std::vector<std::uint32_t> format_flags;
+  int faults_fired = 0;
 
   Handle FindFirstFileW(const char16_t* pattern, FindData* data) override;
   int FindNextFileW(Handle search, FindData* data) override;
@@ -97,12 +127,15 @@ class FakePlatform : public Platform {
     std::size_t next = 0;
   };
   void Record(const std::string& call) { calls.push_back(call); }
+  // Counts a call of `operation`; true when a fault makes this one fail.
+  bool Faulted(Operation operation);
   void Apply(const Outcome& outcome) {
     if (outcome.error) last_error_ = *outcome.error;
   }
 
   std::uint32_t last_error_ = 0;
   std::deque<Search> searches_;
+  int operation_calls_[static_cast<int>(Operation::kCount)] = {};
 };
 
 // Narrow text for call records and assertions (characters above U+00FF as '?').

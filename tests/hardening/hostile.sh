@@ -1,0 +1,203 @@
+#!/usr/bin/env bash
+# Hostile input for the built native program, end to end: arguments of 259
+# to 100,000 characters, every byte in a name, empty arguments, patterns of
+# wildcards alone, a directory of 100,000 entries, an unreadable directory,
+# a hostile element 0 and an output that cannot be written. Each run must end
+# (no hang, no signal, no sanitizer report) with the output and status the
+# rules give. Prints "hostile: N inputs, C crashes, W wrong" and fails on any
+# crash or wrong answer.
+#
+#   hostile.sh PATH_TO_CORVANE
+here=$(cd "$(dirname "$0")" && pwd)
+program=$(realpath "$1")
+export LC_ALL=C  # lengths and orders in bytes, as the program counts them
+
+tmp=$(mktemp -d)
+tmp=$(realpath "$tmp")
+chmod 755 "$tmp"  # an unprivileged run below reads it too
+trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
+inputs=0 crashes=0 wrong=0
+run=("$program")
+
+# check STATUS EXPECTED_FILE ARG...: one hostile input. STATUS "any" takes
+# any status and EXPECTED_FILE "-" any output; neither excuses a crash.
+check() {
+  local want_status=$1 want_file=$2 status=0
+  shift 2
+  inputs=$((inputs + 1))
+  timeout 300 "${run[@]}" "$@" >"$tmp/out" 2>"$tmp/err" </dev/null || status=$?
+  if [ "$status" -ge 124 ] || grep -q -E 'Sanitizer|runtime error:' "$tmp/err"; then
+    crashes=$((crashes + 1))
+    echo "CRASH (status $status): ${*:0:3}" | cut -c1-200
+    head -20 "$tmp/err"
+  elif { [ "$want_status" != any ] && [ "$status" != "$want_status" ]; } ||
+    { [ "$want_file" != - ] && ! cmp -s "$want_file" "$tmp/out"; }; then
+    wrong=$((wrong + 1))
+    echo "FAIL (status $status, wanted $want_status): $(printf '%q ' "$@" | cut -c1-200)"
+    [ "$want_file" = - ] || cmp "$want_file" "$tmp/out" | head -3
+  fi
+}
+# expect STATUS OUTPUT ARG...: check with the expected output given as text.
+expect() {
+  local want_status=$1
+  printf '%s' "$2" >"$tmp/want"
+  shift 2
+  check "$want_status" "$tmp/want" "$@"
+}
+repeat() { local text; printf -v text "%$2s" ""; printf '%s' "${text// /$1}"; }
+
+# Creates the file PATH, with its directories.
+make_file() { mkdir -p "$(dirname "$1")" && : >"$1"; }
+# path_of_length PREFIX LENGTH: a path of exactly LENGTH bytes that starts
+# with PREFIX, in components of at most 200 bytes.
+path_of_length() {
+  local path=$1 length=$2 room
+  while [ $((length - ${#path})) -gt 201 ]; do path+=/$(repeat d 200); done
+  room=$((length - ${#path} - 1))
+  printf '%s' "$path/$(repeat f "$room")"
+}
+
+# --- Arguments of 259, 260, 261 and 100,000 bytes. The full path buffer
+# takes 259 characters and its terminator; a 260-character path fits the
+# input buffer but not the full path, so its long path is not obtained; a
+# longer argument is never searched.
+for length in 259 260 261; do
+  path=$(path_of_length "$tmp/long$length" "$length")
+  make_file "$path"
+  declare "path$length=$path"
+done
+expect 2 $'\n'"*NotProtected: $path259"$'\n' "$path259"
+expect 0 $'\n'"*FileNotFound: "$'\n' "$path260"
+expect 13 $'\n'"*FileNotFound: ${path261:0:260}"$'\n' "$path261"
+expect 13 $'\n'"*FileNotFound: ${path259}x"$'\n' "${path259}x"
+huge=$tmp/$(repeat h 100000)
+expect 13 $'\n'"*FileNotFound: ${huge:0:260}"$'\n' "$huge"
+expect 2 $'\n'"*FileNotFound: ${huge:0:260}"$'\n'"*NotProtected: $path259"$'\n' "$huge" "$path259"
+stars=$(repeat '*' 100000)
+expect 13 $'\n'"*FileNotFound: ${stars:0:260}"$'\n' "$stars"
+# A short relative name in a deep directory: its full path does not fit.
+run=(env -C "$(dirname "$path260")" "$program")
+expect 0 $'\n'"*FileNotFound: "$'\n' "$(basename "$path260")"
+run=("$program")
+
+# --- Every byte from 0x01 to 0xFF but '/' in a name: each alone in a name
+# in a directory of its own (so '*' and '?' match only themselves), all of
+# those below 0x80 in one name and all the others in another, and all of
+# them in one name, whose path is too long to be searched.
+want=""
+names=()
+all="" low="" high=""
+for byte in $(seq 1 255); do
+  [ "$byte" -eq 47 ] && continue
+  printf -v char "\\x$(printf %02x "$byte")"
+  all+=$char
+  [ "$byte" -lt 128 ] && low+=$char || high+=$char
+  name=$tmp/bytes/$byte/x${char}y
+  make_file "$name"
+  names+=("$name")
+  want+=$'\n'"*NotProtected: $name"
+done
+make_file "$tmp/low/$low"
+make_file "$tmp/high/$high"
+make_file "$tmp/all/$all"
+expect 2 "$want"$'\n' "${names[@]}"
+expect 2 $'\n'"*NotProtected: $tmp/low/$low"$'\n'"*NotProtected: $tmp/high/$high"$'\n' \
+  "$tmp/low/$low" "$tmp/high/$high"
+long_all=$tmp/all/$all
+expect 13 $'\n'"*FileNotFound: ${long_all:0:260}"$'\n' "$long_all"
+
+# --- Empty arguments: each is a name that matches nothing, and leaves the
+# status as the match before it set it.
+expect 13 $'\n'"*FileNotFound: "$'\n' ""
+expect 13 $'\n'"*FileNotFound: "$'\n'"*FileNotFound: "$'\n'"*FileNotFound: "$'\n' "" "" ""
+expect 2 $'\n'"*NotProtected: $path259"$'\n'"*FileNotFound: "$'\n' "$path259" ""
+mapfile -t empties < <(yes "" | head -n 5000)
+for _ in "${empties[@]}"; do printf '\n*FileNotFound: '; done >"$tmp/empties.want"
+echo >>"$tmp/empties.want"
+check 13 "$tmp/empties.want" "${empties[@]}"
+
+# --- Patterns of wildcards alone, relative and absolute, in a directory of
+# a few names; every match in directory order, "." and ".." resolved too.
+mkdir "$tmp/w"
+touch "$tmp/w/a" "$tmp/w/bb" "$tmp/w/ccc"
+# lines REGEX: writes the run's output for the names in w that match REGEX
+# as the expectation.
+lines() {
+  local name out=""
+  while read -r name; do
+    case $name in
+      .) out+=$'\n'"*NotProtected: $tmp/w" ;;
+      ..) out+=$'\n'"*NotProtected: $tmp" ;;
+      *) out+=$'\n'"*NotProtected: $tmp/w/$name" ;;
+    esac
+  done < <(cd "$tmp/w" && ls -f | grep -x -E -- "$1")
+  printf '%s\n' "$out" >"$tmp/want"
+}
+run=(env -C "$tmp/w" "$program")
+for pattern in '*' '**' '*?*' "$(repeat '*' 259)" "$(repeat '*' 260)" "$tmp/w/*"; do
+  lines '.+' && check 2 "$tmp/want" "$pattern"
+done
+lines '.' && check 2 "$tmp/want" '?'
+lines '..' && check 2 "$tmp/want" '??'
+lines '...' && check 2 "$tmp/want" '???'
+expect 13 $'\n'"*FileNotFound: ????"$'\n' '????'
+expect 13 $'\n'"*FileNotFound: $(repeat '?' 260)"$'\n' "$(repeat '?' 300)"
+check any - '/*' '/*/*' '*/*'
+run=("$program")
+
+# --- '*' over a directory of 100,000 entries, in directory order.
+mkdir "$tmp/big"
+(cd "$tmp/big" && seq -f 'entry%06g' 1 100000 | xargs touch)
+(cd "$tmp/big" && ls -f) | awk -v dir="$tmp/big" '
+  $0 == "." { printf "\n*NotProtected: %s", dir; next }
+  $0 == ".." { printf "\n*NotProtected: %s", substr(dir, 1, length(dir) - 4); next }
+  { printf "\n*NotProtected: %s/%s", dir, $0 }
+  END { printf "\n" }' >"$tmp/big.want"
+check 2 "$tmp/big.want" "$tmp/big/*"
+
+# --- A directory that may not be read: its pattern and the names in it
+# match nothing; the directory itself is there. Root reads everything, so
+# then the runs are an unprivileged user's.
+mkdir "$tmp/locked"
+touch "$tmp/locked/file"
+chmod 000 "$tmp/locked"
+if [ "$(id -u)" -eq 0 ]; then
+  cp "$program" "$tmp/corvane" && chmod 755 "$tmp/corvane"
+  run=(setpriv --reuid=65534 --regid=65534 --clear-groups -- "$tmp/corvane")
+fi
+if "${run[@]}" /nonexistent >/dev/null 2>&1 || [ $? -lt 126 ]; then
+  expect 13 $'\n'"*FileNotFound: $tmp/locked/*"$'\n' "$tmp/locked/*"
+  expect 13 $'\n'"*FileNotFound: $tmp/locked/file"$'\n' "$tmp/locked/file"
+  expect 2 $'\n'"*NotProtected: $tmp/locked"$'\n' "$tmp/locked"
+else
+  echo "skipped: the unreadable directory (no unprivileged user to run as)"
+fi
+run=("$program")
+
+# --- Element 0 of 100,000 bytes, and with every byte: the usage screen
+# shows what follows its last '/' within the first 260 bytes.
+shopt -u patsub_replacement 2>/dev/null  # '&' in a replacement is itself
+usage_for() {
+  local text
+  text=$(cat "$here/../data/usage.txt"; printf x)
+  text=${text%x}
+  printf '%s' "${text/@PROGRAM@/$1}" >"$tmp/usage.want"
+}
+long_zero=$(repeat n 100000)
+usage_for "$(repeat n 260)"
+run=(bash -c 'exec -a "$0" "$@"' "$long_zero" "$program")
+check 1 "$tmp/usage.want" /?
+usage_for "${all:0:260}"
+run=(bash -c 'exec -a "$0" "$@"' "$all" "$program")
+check 1 "$tmp/usage.want" -?
+run=("$program")
+
+# --- Standard output that cannot be written, or is closed: the run still ends.
+run=(sh -c 'exec "$0" "$@" >/dev/full' "$program")
+check any - /l
+run=(sh -c 'exec "$0" "$@" >&-' "$program")
+check any - /l "$tmp/w/*"
+run=("$program")
+
+echo "hostile: $inputs inputs, $crashes crashes, $wrong wrong"
+[ "$crashes" -eq 0 ] && [ "$wrong" -eq 0 ]
