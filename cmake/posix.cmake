@@ -1,9 +1,13 @@
 # The platform operations on POSIX systems, over the dpkg database.
 target_sources(corvane_platform PRIVATE
+  platform/posix/directory_resolver.cpp
   platform/posix/dpkg_database.cpp
+  platform/posix/dpkg_lists.cpp
   platform/posix/error_codes.cpp
   platform/posix/lexical_path.cpp
+  platform/posix/name_index.cpp
   platform/posix/posix_platform.cpp
+  platform/posix/recorded_files.cpp
   platform/posix/standard_output.cpp
   platform/posix/wildcard.cpp
 )

@@ -6,19 +6,39 @@
 // the diversions put it.
 #pragma once
 
+#include <algorithm>
+#include <bitset>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/posix/directory_resolver.h"
+#include "platform/posix/dpkg_lists.h"
+#include "platform/posix/name_index.h"
+#include "platform/posix/recorded_files.h"
+
 namespace corvane::posix {
+
+// A recorded path as its directory ("" for the root) and last component;
+// the path is the directory, a '/' and the name.
+struct SplitPath {
+  std::string_view directory;
+  std::string_view name;
+  std::size_t size() const { return directory.size() + 1 + name.size(); }
+};
 
 class DpkgDatabase {
  public:
   // `directory` is the database's root, holding info/ and diversions
   // ("/var/lib/dpkg" on the system). Nothing is read before the first
-  // question; the first one reads it all, and later ones answer from memory.
+  // question. The first query reads the lists only until a line answers
+  // it; the next one indexes the last components of every line, and from
+  // then on a query reads back only the lines its name may be on. Each list
+  // is opened once and kept open (while descriptors last), so later reading
+  // sees the files the first question saw.
   explicit DpkgDatabase(std::string directory);
 
   // For the absolute `path`: kErrorSuccess when the file there is protected,
@@ -30,48 +50,83 @@ class DpkgDatabase {
   // compared as written, so a link to a recorded file is not that file.
   std::uint32_t Query(std::string_view path);
 
-  // Every protected path, sorted by bytes, each once; nullptr with *error
-  // set as for Query when the database could not be read. The list lives as
-  // long as the database.
-  const std::vector<std::string>* List(std::uint32_t* error);
+  // Entry `number` of the list of every protected path shorter than
+  // `limit` bytes, sorted by bytes, each once: kErrorSuccess with the path
+  // in *path, valid as long as the database; kErrorNoMoreFiles past the
+  // end; or, as for Query, the code of the failure to read the database.
+  // The list is made at the first call, with that call's limit; the entry
+  // after the one asked for last comes at once, any other means walking
+  // from the start.
+  std::uint32_t Listed(std::uint32_t number, std::size_t limit, SplitPath* path);
 
  private:
   struct Diversion {
     std::string to;
     std::string package;  // ":" for a local diversion
   };
-  // One recorded file: its last component and its directory's index.
-  struct Entry {
-    std::string name;
-    std::uint32_t directory;
-  };
-  // Orders entries by name alone, for looking one name up.
-  struct ByName {
-    bool operator()(const Entry& entry, std::string_view name) const { return entry.name < name; }
-    bool operator()(std::string_view name, const Entry& entry) const { return name < entry.name; }
-  };
+  enum class Stage { kUnread, kOpened, kFailed };
 
-  std::uint32_t EnsureLoaded();
+  // Reads the diversions and finds the lists: kErrorSuccess or the failure.
+  std::uint32_t Open();
+  // Answers the first query by reading the lists until a line decides it.
+  std::uint32_t Scan(const SplitPath& asked, bool askable);
+  // Answers a later query from names_.
+  std::uint32_t Look(const SplitPath& asked);
+  // Indexes the lines of the lists Scan did not read to their end.
+  std::uint32_t Index();
+  // Indexes the last component of each line of `lines`, a piece of list
+  // `list` starting at `offset` in it. Stops and returns true at a line
+  // whose last component has a hash in `watched` and that lands where
+  // `asked` is.
+  bool IndexPiece(std::uint32_t list, std::span<char> lines, std::uint64_t offset,
+                  std::span<const std::uint32_t> watched, const SplitPath* asked);
+  // Reads every list into files_.
   std::uint32_t Load();
-  std::uint32_t ReadDiversions();
-  std::uint32_t ReadList(const std::string& file_name);
-  // Records the file `path` (absolute) of `package` where it actually lives.
-  void Record(std::string path, std::string_view package);
-  // The directory with index `directory` as symbolic links resolve it.
-  const std::string& Resolved(std::uint32_t directory);
+  // Records the file at the absolute `path` of the package of `list` where
+  // the diversions put it.
+  void Record(std::string_view path, std::size_t list);
+  // True when the list line `line` of `list` records a file that lands
+  // where `asked` is.
+  bool LandsAt(std::span<char> line, std::size_t list, const SplitPath& asked);
+  // Where the diversions move the file `path` of the package of `list`;
+  // nullptr when they leave it where it is.
+  const std::string* Diverted(std::string_view path, std::size_t list) const;
+  // True when a file called by the name with NameHash `hash` may be diverted.
+  bool MayBeDiverted(std::uint32_t hash) const {
+    return diverted_bits_.test(hash % diverted_bits_.size()) &&
+           std::binary_search(diverted_hashes_.begin(), diverted_hashes_.end(), hash);
+  }
+  // True when the directory `recorded` and the query's `directory` are one.
+  bool SameDirectory(std::string_view recorded, std::string_view directory);
+  // Records `error` as the answer to every later question.
+  std::uint32_t Fail(std::uint32_t error);
 
   std::string root_;
+  Stage stage_ = Stage::kUnread;
+  std::uint32_t failure_ = 0;
+
+  std::unordered_map<std::string, Diversion, TextHash, std::equal_to<>> diversions_;
+  // The names of the diverted files in each directory they are in, so that
+  // only those names are looked up while loading.
+  std::unordered_map<std::string, std::vector<std::string>, TextHash, std::equal_to<>>
+      diverted_names_;
+  std::vector<const std::vector<std::string>*> diverted_in_;  // by directory number
+  // NameHash of the diverted files' names, sorted, for the index, and a
+  // bit for each that rules most other names out at once.
+  std::vector<std::uint32_t> diverted_hashes_;
+  std::bitset<4096> diverted_bits_;
+
+  ListSet lists_;
+  ListReader reader_;
+  DirectoryResolver resolver_;
+
+  bool indexed_ = false;
+  NameIndex names_;
+  std::size_t unindexed_ = 0;  // the first list Scan did not index whole
+  std::vector<char> line_;     // a line read back for a query
+
   bool loaded_ = false;
-  std::uint32_t load_error_ = 0;
-
-  std::unordered_map<std::string, Diversion> diversions_;  // by the diverted path
-  std::vector<Entry> entries_;                             // by name, then directory
-  std::vector<std::string> directories_;
-  std::unordered_map<std::string, std::uint32_t> directory_index_;
-  std::vector<std::string> resolved_;  // empty until asked for
-
-  bool listed_ = false;
-  std::vector<std::string> list_;
+  RecordedFiles files_;
 };
 
 }  // namespace corvane::posix

@@ -4,6 +4,7 @@
 #include "platform/posix/posix_platform.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -49,6 +50,19 @@ int CurrentDirectory(std::string* path) {
   buffer.resize(std::strlen(buffer.c_str()));
   *path = std::move(buffer);
   return 0;
+}
+
+// True when `path` is absolute and FoldPath would leave it as it is.
+bool IsFolded(std::string_view path) {
+  if (path.empty() || path[0] != '/') return false;
+  for (std::size_t start = 1; start < path.size();) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view component = path.substr(start, end - start);
+    if (component.empty() || component == "." || component == "..") return false;
+    start = end + 1;
+  }
+  return true;
 }
 
 // A directory search in progress. A pattern without wildcards names one
@@ -104,6 +118,7 @@ Handle PosixPlatform::FailSearch(std::uint32_t code) {
 }
 
 Handle PosixPlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
+  just_found_.clear();
   std::string bytes;
   if (pattern == nullptr || data == nullptr) return FailSearch(kErrorInvalidParameter);
   if (!NarrowName(pattern, &bytes)) return FailSearch(kErrorInvalidName);
@@ -125,6 +140,7 @@ Handle PosixPlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
     }
     if (last.size() >= kMaxPath) return FailSearch(kErrorFileNotFound);
     Deliver(last, data);
+    just_found_ = std::move(bytes);
     return new Search(nullptr, std::string());
   }
 
@@ -134,10 +150,25 @@ Handle PosixPlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
   auto search = std::make_unique<Search>(stream, std::move(last));
   if (const std::uint32_t code = NextMatch(*search, data); code != kErrorSuccess)
     return FailSearch(code == kErrorNoMoreFiles ? kErrorFileNotFound : code);
+  // As find does, a name found in a directory whose text takes no "." or
+  // ".." is looked at from the directory: the same file, a shorter walk.
+  std::string absolute = directory;
+  if (absolute[0] != '/') {
+    std::string current;
+    absolute = CurrentDirectory(&current) != 0 ? std::string()
+               : directory == "."              ? current
+                                               : current + "/" + directory;
+  }
+  if (IsFolded(absolute)) {
+    searched_directory_ = absolute == "/" ? absolute : absolute + "/";
+    searching_ = dirfd(search->directory);
+    searched_ = search.get();
+  }
   return search.release();
 }
 
 int PosixPlatform::FindNextFileW(Handle search, FindData* data) {
+  just_found_.clear();
   if (search == nullptr || search == kInvalidHandleValue) return Fail(kErrorInvalidHandle);
   if (data == nullptr) return Fail(kErrorInvalidParameter);
   if (const std::uint32_t code = NextMatch(*static_cast<Search*>(search), data);
@@ -148,13 +179,17 @@ int PosixPlatform::FindNextFileW(Handle search, FindData* data) {
 
 int PosixPlatform::FindClose(Handle search) {
   if (search == nullptr || search == kInvalidHandleValue) return Fail(kErrorInvalidHandle);
+  if (search == searched_) {
+    searched_ = nullptr;
+    searching_ = -1;
+  }
   delete static_cast<Search*>(search);
   return 1;
 }
 
 std::uint32_t PosixPlatform::GetFullPathNameW(const char16_t* name, std::uint32_t size,
                                               char16_t* buffer, char16_t** file_part) {
-  std::string bytes;
+  std::string& bytes = scratch_;
   if (name == nullptr || *name == 0 || !NarrowName(name, &bytes)) return Fail(kErrorInvalidName);
   if (bytes[0] != '/') {
     std::string current;
@@ -162,7 +197,8 @@ std::uint32_t PosixPlatform::GetFullPathNameW(const char16_t* name, std::uint32_
       return Fail(WindowsErrorFromErrno(failure));
     bytes = current + "/" + bytes;
   }
-  const std::string full = FoldPath(bytes);
+  if (!IsFolded(bytes)) bytes = FoldPath(bytes);
+  const std::string& full = bytes;
   const auto length = static_cast<std::uint32_t>(full.size());
   if (buffer == nullptr || length + 1 > size) return length + 1;
   WidenName(full, buffer);
@@ -175,12 +211,15 @@ std::uint32_t PosixPlatform::GetFullPathNameW(const char16_t* name, std::uint32_
 
 std::uint32_t PosixPlatform::GetLongPathNameW(const char16_t* short_path, char16_t* long_path,
                                               std::uint32_t size) {
-  std::string bytes;
+  std::string& bytes = scratch_;
   if (short_path == nullptr) return Fail(kErrorInvalidParameter);
   if (!NarrowName(short_path, &bytes)) return Fail(kErrorInvalidName);
-  // There are no short names: a path that exists is its own long form.
+  // There are no short names: a path that exists is its own long form. One
+  // FindFirstFileW has just found needs no second look.
   struct stat status;
-  if (lstat(bytes.c_str(), &status) != 0) return Fail(WindowsErrorFromErrno(errno));
+  if (bytes != just_found_ && LookAt(bytes, &status) != 0)
+    return Fail(WindowsErrorFromErrno(errno));
+  just_found_.clear();
   const auto length = static_cast<std::uint32_t>(bytes.size());
   if (long_path == nullptr || length + 1 > size) return length + 1;
   if (long_path != short_path)
@@ -188,8 +227,16 @@ std::uint32_t PosixPlatform::GetLongPathNameW(const char16_t* short_path, char16
   return length;
 }
 
+int PosixPlatform::LookAt(const std::string& path, struct stat* status) const {
+  const std::size_t prefix = searched_directory_.size();
+  if (searching_ >= 0 && path.size() > prefix && path.starts_with(searched_directory_) &&
+      path.find('/', prefix) == std::string::npos)
+    return fstatat(searching_, path.c_str() + prefix, status, AT_SYMLINK_NOFOLLOW);
+  return lstat(path.c_str(), status);
+}
+
 int PosixPlatform::SfcIsFileProtected(Handle, const char16_t* path) {
-  std::string bytes;
+  std::string& bytes = scratch_;
   if (path == nullptr) return Fail(kErrorInvalidParameter);
   if (!NarrowName(path, &bytes)) return Fail(kErrorInvalidName);
   if (const std::uint32_t answer = database_.Query(bytes); answer != kErrorSuccess)
@@ -199,18 +246,15 @@ int PosixPlatform::SfcIsFileProtected(Handle, const char16_t* path) {
 
 int PosixPlatform::SfcGetNextProtectedFile(Handle, ProtectedFileData* data) {
   if (data == nullptr) return Fail(kErrorInvalidParameter);
-  if (!listed_ready_) {
-    std::uint32_t error = kErrorSuccess;
-    const std::vector<std::string>* list = database_.List(&error);
-    if (list == nullptr) return Fail(error);
-    // A cut path would name another file: one that cannot fit is left out.
-    for (const std::string& path : *list)
-      if (path.size() < kMaxPath) listed_.push_back(&path);
-    listed_ready_ = true;
-  }
-  if (data->FileNumber >= listed_.size()) return Fail(kErrorNoMoreFiles);
-  std::fill(std::begin(data->FileName), std::end(data->FileName), u'\0');
-  WidenName(*listed_[data->FileNumber], data->FileName);
+  // A cut path would name another file: one that cannot fit is left out.
+  SplitPath path;
+  if (const std::uint32_t error = database_.Listed(data->FileNumber, kMaxPath, &path);
+      error != kErrorSuccess)
+    return Fail(error);
+  char16_t* const name = data->FileName + path.directory.size() + 1;
+  WidenName(path.directory, data->FileName);
+  name[-1] = u'/';
+  WidenName(path.name, name);
   ++data->FileNumber;
   return 1;
 }

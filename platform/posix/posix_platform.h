@@ -6,6 +6,7 @@
 // is the dpkg database's.
 #pragma once
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -65,9 +66,17 @@ class PosixPlatform final : public Platform {
   OutputChannel output_;
   int beep_fd_;
   std::uint32_t last_error_ = kErrorSuccess;
-  // The database's list without the paths FileName cannot hold whole.
-  std::vector<const std::string*> listed_;
-  bool listed_ready_ = false;
+  // lstat of `path`, or fstatat from the directory being searched when the
+  // path names an entry of it: 0, or -1 with errno set.
+  int LookAt(const std::string& path, struct stat* status) const;
+
+  std::string scratch_;     // the bytes of the path in hand
+  std::string just_found_;  // the last name FindFirstFileW found, until looked at
+  // The directory of the latest search while it is open, with a '/' after
+  // it, its descriptor, and the search.
+  std::string searched_directory_;
+  int searching_ = -1;
+  Handle searched_ = nullptr;
 };
 
 }  // namespace corvane::posix

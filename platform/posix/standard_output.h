@@ -12,7 +12,8 @@ namespace corvane::posix {
 
 class OutputChannel {
  public:
-  static constexpr std::size_t kBlockSize = 4096;
+  // A pipe's whole buffer: fewer, larger writes for a long listing.
+  static constexpr std::size_t kBlockSize = 65536;
 
   // Writes to the open descriptor `fd`, which it does not own; whether that
   // is a terminal is asked once, here.

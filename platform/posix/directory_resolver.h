@@ -1,0 +1,42 @@
+// POSIX systems only: nothing here may depend on Windows, and each operation
+// keeps the meaning of the Windows call it stands for.
+//
+// Directories as symbolic links resolve them, each worked out at most once.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace corvane::posix {
+
+// Hashes std::string keys and std::string_view look-ups alike.
+struct TextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
+};
+
+class DirectoryResolver {
+ public:
+  // The absolute `directory` ("" is the root) with every symbolic link
+  // resolved, as realpath() gives it; by its text alone (folded, without a
+  // trailing '/') when that fails, because it does not exist, say. The root
+  // comes back as "", so that "/" and a name join to a path.
+  const std::string& Resolve(std::string_view directory);
+
+ private:
+  struct Resolved {
+    std::string path;
+    bool real;  // false when resolving failed
+  };
+  // A directory whose parent was resolved costs one lstat, not a walk from the root.
+  const Resolved& Entry(std::string_view directory);
+
+  std::unordered_map<std::string, Resolved, TextHash, std::equal_to<>> cache_;
+  const Resolved root_{"", true};
+};
+
+}  // namespace corvane::posix

@@ -1,0 +1,153 @@
+// POSIX systems only: nothing here may depend on Windows, and each operation
+// keeps the meaning of the Windows call it stands for.
+//
+// The files a package database records, held compactly for listing them in
+// order: each directory's text once, the last components packed in blocks
+// that never move, and per file only where those are.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace corvane::posix {
+
+// Text appended in blocks that never move, each piece found by its number.
+class TextBlocks {
+ public:
+  // Stores `text` and returns where it went; bad_alloc when out of room.
+  std::uint32_t Append(std::string_view text) {
+    if (blocks_.empty() || text.size() > kBlockSize - used_) return AppendToNewBlock(text);
+    const std::uint32_t at =
+        static_cast<std::uint32_t>((blocks_.size() - 1) << kOffsetBits) | used_;
+    std::memcpy(blocks_.back().get() + used_, text.data(), text.size());
+    used_ += static_cast<std::uint32_t>(text.size());
+    return at;
+  }
+  std::string_view View(std::uint32_t at, std::uint32_t size) const {
+    return {blocks_[at >> kOffsetBits].get() + (at & kOffsetMask), size};
+  }
+
+ private:
+  std::uint32_t AppendToNewBlock(std::string_view text);
+
+  static constexpr unsigned kOffsetBits = 20;
+  static constexpr std::uint32_t kBlockSize = std::uint32_t{1} << kOffsetBits;
+  static constexpr std::uint32_t kOffsetMask = kBlockSize - 1;
+
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::uint32_t used_ = kBlockSize;  // in the last block
+};
+
+// One entry of the sorted listing: a file's last component and directory.
+struct ListedFile {
+  std::string_view directory;  // "" for the root
+  std::string_view name;
+};
+
+class RecordedFiles {
+ public:
+  RecordedFiles();
+
+  // The number of the directory `text` (absolute, "" for the root), which
+  // is added when new, and so are the directories above it. Asking for the
+  // same one as last time is cheap.
+  std::uint32_t Directory(std::string_view text);
+  // The directory number and last component of the absolute `path`; the
+  // directory is added when new.
+  std::pair<std::uint32_t, std::string_view> Place(std::string_view path);
+  // Records the file `name` (not empty) in directory number `directory`.
+  void Add(std::uint32_t directory, std::string_view name);
+
+  std::string_view directory(std::uint32_t number) const {
+    const Piece& piece = directories_[number].text;
+    return text_.View(piece.at, piece.size);
+  }
+
+  // Makes Listed answer: every recorded path shorter than `limit` bytes
+  // once, in byte order. Call once every file is added.
+  void SortListing(std::size_t limit);
+  // Entry `number` of the listing in *file; false past its end. The entry
+  // after the one asked for last comes at once; any other means walking
+  // from the start.
+  bool Listed(std::uint32_t number, ListedFile* file);
+
+ private:
+  static constexpr std::uint32_t kNone = ~std::uint32_t{0};
+
+  struct Piece {
+    std::uint32_t at;
+    std::uint32_t size;
+  };
+  struct DirectoryEntry {
+    Piece text;
+    std::uint32_t parent;     // kNone for the root
+    std::uint32_t component;  // where its last component starts in its text
+  };
+  struct File {
+    Piece name;
+    std::uint32_t directory;
+  };
+  // One child of a directory in the listing's tree: a file, keyed by its
+  // name, or a directory, keyed by its last component and a '/', so that
+  // ordering the keys of each directory orders the whole paths.
+  struct Child {
+    std::uint64_t head;  // the key's first 8 bytes, big-endian, zero-padded
+    const char* text;    // the key without the '/'
+    std::uint32_t size;
+    std::uint32_t number;  // a directory's has its top bit set
+  };
+  struct Keys;
+  // The children of one directory still to be walked.
+  struct Range {
+    std::uint32_t begin;
+    std::uint32_t at;
+    std::uint32_t end;
+    std::string_view directory;
+  };
+  // An open-addressing table of numbers keyed by text: a slot holds the
+  // text's hash in its high half and the number plus one in its low half.
+  using Slots = std::vector<std::uint64_t>;
+
+  // The slot for `text` in `slots`: its own, or the empty one it would go to.
+  template <typename TextOf>
+  static std::size_t Probe(const Slots& slots, std::uint64_t hash, std::string_view text,
+                           TextOf text_of);
+  // Enters directory number `number` in the walk of the listing.
+  void Descend(std::uint32_t number);
+  // The next entry of the walk; false at its end.
+  bool Next(ListedFile* file);
+
+  TextBlocks text_;
+  std::vector<DirectoryEntry> directories_;
+  Slots directory_slots_;
+  std::uint32_t last_directory_ = 0;
+  std::string_view last_directory_text_;
+  bool have_last_directory_ = false;
+
+  std::vector<File> files_;
+
+  std::unique_ptr<Child[]> children_;       // grouped by directory, each group sorted
+  std::vector<std::uint32_t> first_child_;  // by directory, and one past the last
+  std::size_t limit_ = 0;
+  std::uint32_t root_ = 0;
+  std::vector<Range> walk_;
+  std::uint32_t position_ = 0;  // the number of the entry Next gives
+};
+
+template <typename TextOf>
+std::size_t RecordedFiles::Probe(const Slots& slots, std::uint64_t hash, std::string_view text,
+                                 TextOf text_of) {
+  const std::size_t mask = slots.size() - 1;
+  const std::uint64_t tag = hash >> 32;
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const std::uint64_t held = slots[slot];
+    if (held == 0) return slot;
+    if ((held >> 32) == tag && text_of(static_cast<std::uint32_t>(held) - 1) == text) return slot;
+  }
+}
+
+}  // namespace corvane::posix
