@@ -89,8 +89,10 @@ std::uint32_t RunCommand(Platform& platform, int argc, const char* const* argv) 
   std::uint32_t status = kUsageStatus;
   for (const ModeEntry& entry : kModes)
     if (entry.mode == mode) status = entry.run(run, argc, argv);
-  platform.FlushStandardOutput();
-  return status;
+  // Output that was not written is not a complete answer or listing: the
+  // write failure decides the status, never the mode's success.
+  const std::uint32_t output_error = platform.FlushStandardOutput();
+  return output_error != kErrorSuccess ? output_error : status;
 }
 
 int RunProgram(Platform& platform, int argc, const char* const* argv) {

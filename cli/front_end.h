@@ -18,7 +18,8 @@ enum class Mode { kUsage, kList, kQuery };
 Mode ScanArguments(int argc, const char* const* argv, char16_t separator = u'\\');
 
 // Runs the mode the arguments choose and returns its run status (1 for the
-// usage screen). Standard output has been written out when it returns.
+// usage screen), or the error code of a failed write to standard output.
+// Standard output has been written out when it returns.
 std::uint32_t RunCommand(Platform& platform, int argc, const char* const* argv);
 
 // The whole program: RunCommand, its status carried as this platform's

@@ -110,8 +110,10 @@ class Platform {
   // Standard output in the platform's text mode. The writer hands over one
   // message per call; the platform buffers as the stream's kind calls for.
   virtual void WriteStandardOutput(const char* bytes, std::size_t count) = 0;
-  // Writes out whatever standard output still holds.
-  virtual void FlushStandardOutput() = 0;
+  // Writes out whatever standard output still holds. Returns 0, or the
+  // error code of the first write that failed in the run (later output is
+  // dropped once one has).
+  virtual std::uint32_t FlushStandardOutput() = 0;
 
   // The character that ends a directory prefix: '\\' on Windows, '/' on POSIX.
   virtual char16_t DirectorySeparator() const = 0;

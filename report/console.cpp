@@ -38,7 +38,8 @@ class Narrower {
   }
 
   Platform& platform_;
-  std::array<char, 1024> chunk_{};
+  // Not zero-filled: only the used part is ever read, and this runs per message.
+  std::array<char, 1024> chunk_;
   std::size_t used_ = 0;
   int written_ = 0;
   bool stopped_ = false;

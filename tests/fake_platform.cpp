@@ -206,6 +206,9 @@ void FakePlatform::WriteStandardOutput(const char* bytes, std::size_t count) {
   write_sizes.push_back(count);
 }
 
-void FakePlatform::FlushStandardOutput() { ++flushes; }
+std::uint32_t FakePlatform::FlushStandardOutput() {
+  ++flushes;
+  return output_error;
+}
 
 }  // namespace corvane::testing

@@ -84,6 +84,8 @@ class FakePlatform : public Platform {
   std::vector<Fault> faults;
 
   char16_t separator = u'\\';
+  // What FlushStandardOutput reports: a write that failed during the run.
+  std::uint32_t output_error = 0;
 
   // What the core did.
   std::vector<std::string> calls;
@@ -115,7 +117,7 @@ class FakePlatform : public Platform {
   int FreeLibrary(Module module) override;
   int Beep(std::uint32_t frequency, std::uint32_t duration_ms) override;
   void WriteStandardOutput(const char* bytes, std::size_t count) override;
-  void FlushStandardOutput() override;
+  std::uint32_t FlushStandardOutput() override;
   char16_t DirectorySeparator() const override { return separator; }
   int ExitStatus(std::uint32_t run_status) const override { return static_cast<int>(run_status); }
 

@@ -132,3 +132,20 @@ TEST(RunCommandTest, DispatchesToListOrQuery) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+TEST(RunCommandTest, AFailedWriteDecidesTheStatus) {
+  const std::vector<std::vector<const char*>> runs = {
+      {"corvane"}, {"corvane", "/l"}, {"corvane", "C:\\none"}};
+  for (const auto& argv : runs) {
+    FakePlatform platform;
+    platform.output_error = 109;  // the reader of a pipe has gone
+    EXPECT_EQ(RunCommand(platform, static_cast<int>(argv.size()), argv.data()), 109u)
+        << argv.back();
+  }
+}
+
+}  // namespace
+}  // namespace corvane

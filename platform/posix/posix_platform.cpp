@@ -4,6 +4,7 @@
 #include "platform/posix/posix_platform.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -304,7 +305,10 @@ void PosixPlatform::WriteStandardOutput(const char* bytes, std::size_t count) {
   output_.Write(bytes, count);
 }
 
-void PosixPlatform::FlushStandardOutput() { output_.Flush(); }
+std::uint32_t PosixPlatform::FlushStandardOutput() {
+  output_.Flush();
+  return output_.error();
+}
 
 int PosixPlatform::ExitStatus(std::uint32_t run_status) const {
   return run_status > 255 ? 255 : static_cast<int>(run_status);
@@ -313,6 +317,9 @@ int PosixPlatform::ExitStatus(std::uint32_t run_status) const {
 }  // namespace posix
 
 Platform& SystemPlatform() {
+  // A reader that went away must end the run with an error status, not a
+  // signal: the write then fails with EPIPE and the run status says so.
+  signal(SIGPIPE, SIG_IGN);
   static posix::PosixPlatform platform("/var/lib/dpkg");
   return platform;
 }

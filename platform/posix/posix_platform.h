@@ -47,7 +47,7 @@ class PosixPlatform final : public Platform {
   int FreeLibrary(Module module) override;
   int Beep(std::uint32_t frequency, std::uint32_t duration_ms) override;
   void WriteStandardOutput(const char* bytes, std::size_t count) override;
-  void FlushStandardOutput() override;
+  std::uint32_t FlushStandardOutput() override;
   char16_t DirectorySeparator() const override { return u'/'; }
   // A status above 255 exits as 255: POSIX keeps only 8 bits of it.
   int ExitStatus(std::uint32_t run_status) const override;

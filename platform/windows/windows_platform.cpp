@@ -107,17 +107,29 @@ class WindowsPlatform final : public Platform {
   }
 
   void WriteStandardOutput(const char* bytes, std::size_t count) override {
-    std::fwrite(bytes, 1, count, stdout);
-    if (console_) std::fflush(stdout);
+    if (output_error_ != ERROR_SUCCESS) return;
+    if (std::fwrite(bytes, 1, count, stdout) != count || (console_ && std::fflush(stdout) != 0))
+      output_error_ = WriteFailure();
   }
-  void FlushStandardOutput() override { std::fflush(stdout); }
+  std::uint32_t FlushStandardOutput() override {
+    if (output_error_ == ERROR_SUCCESS && std::fflush(stdout) != 0) output_error_ = WriteFailure();
+    return output_error_;
+  }
 
   char16_t DirectorySeparator() const override { return u'\\'; }
   // The process exit code is a whole DWORD, so the run status passes unchanged.
   int ExitStatus(std::uint32_t run_status) const override { return static_cast<int>(run_status); }
 
  private:
+  // The code of a write the runtime just failed; the runtime fails some
+  // writes (a closed stream) without a system call, and those leave none.
+  static std::uint32_t WriteFailure() {
+    const DWORD code = ::GetLastError();
+    return code != ERROR_SUCCESS ? code : ERROR_WRITE_FAULT;
+  }
+
   const bool console_;
+  std::uint32_t output_error_ = ERROR_SUCCESS;
 };
 
 }  // namespace

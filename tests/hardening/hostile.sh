@@ -192,11 +192,16 @@ run=(bash -c 'exec -a "$0" "$@"' "$all" "$program")
 check 1 "$tmp/usage.want" -?
 run=("$program")
 
-# --- Standard output that cannot be written, or is closed: the run still ends.
+# --- Standard output that cannot be written, is closed, or whose reader has
+# gone: the run ends, and its status is the write failure's code (disk full
+# 112, invalid handle 6, broken pipe 109), never the status of a full run.
 run=(sh -c 'exec "$0" "$@" >/dev/full' "$program")
-check any - /l
+check 112 - /l
+check 112 - "$tmp/w/*"
 run=(sh -c 'exec "$0" "$@" >&-' "$program")
-check any - /l "$tmp/w/*"
+check 6 - /l "$tmp/w/*"
+run=(bash -c '"$0" "$@" | head -c 1 >/dev/null; exit "${PIPESTATUS[0]}"' "$program")
+check 109 - /l
 run=("$program")
 
 echo "hostile: $inputs inputs, $crashes crashes, $wrong wrong"

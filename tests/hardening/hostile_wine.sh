@@ -143,5 +143,13 @@ run 2 "
 *NotProtected: \\\\?\\$F\\a.txt
 " "\\\\?\\$F\\a.txt"
 
+# Output that cannot be written: the write failure's code (disk full 112,
+# invalid handle 6), never the status of a full run.
+for sink in '>/dev/full:112' '>&-:6'; do
+  cases=$((cases + 1)) status=0
+  eval '"$WINE" "$scratch/double/corvane.exe" /l '"${sink%%:*}" 2>/dev/null </dev/null || status=$?
+  [ "$status" = "${sink##*:}" ] || { failures=$((failures + 1)); echo "FAIL: output ${sink%%:*}: status $status"; }
+done
+
 echo "hostile (Wine): $cases inputs, $failures failed"
 [ "$failures" -eq 0 ]
