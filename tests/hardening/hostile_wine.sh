@@ -9,29 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../e2e/lib.sh"
 exe=$(realpath "$1") probe=$(realpath "$2") sfc_double=$(realpath "$3")
 
-# --- A private Wine prefix for this run, made as tests/windows/wine.sh makes its.
-WINE=${WINE:-}
-for candidate in /usr/lib/wine/wine64 "$(command -v wine64)"; do
-  [ -z "$WINE" ] && [ -x "$candidate" ] && WINE=$candidate
-done
-if [ ! -x "$WINE" ]; then
-  echo "FAIL: wine64 was not found: install Debian's wine64 package or set WINE"
-  exit 1
-fi
-wineserver=$(dirname "$WINE")/wineserver
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
-export WINEDEBUG=-all LC_ALL=C.UTF-8
-WINEPREFIX=$(mktemp -d) scratch=$(mktemp -d)
-export WINEPREFIX
-trap '[ -n "$wineserver" ] && "$wineserver" -k 2>/dev/null; rm -rf "$WINEPREFIX" "$scratch"' EXIT
-if ! WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot --init </dev/null >"$scratch/boot.log" 2>&1; then
-  echo "FAIL: wineboot could not make a Wine prefix:"
-  cat "$scratch/boot.log"
-  exit 1
-fi
-CORVANE_EOL=crlf
-
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
+. "$here/../windows/wine_prefix.sh"
 repeat() { local text; printf -v text "%$2s" ""; printf '%s' "${text// /$1}"; }
 
 # run STATUS OUTPUT ARG: as expect, the program started by the probe, so
