@@ -18,7 +18,12 @@ namespace {
 
 using Names = std::set<std::string>;
 
-std::u16string Wide(const std::string& bytes) { return {bytes.begin(), bytes.end()}; }
+// Byte b as U+00bb: through unsigned char, so bytes above 0x7f do not sign-extend.
+std::u16string Wide(const std::string& bytes) {
+  std::u16string wide;
+  for (unsigned char byte : bytes) wide.push_back(byte);
+  return wide;
+}
 std::string Narrow(const char16_t* text) {
   return std::string(text, text + std::char_traits<char16_t>::length(text));
 }
