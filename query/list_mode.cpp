@@ -11,7 +11,7 @@ std::uint32_t ListMode::Run() {
     // The service fills all of FileName; the last slot is forced so an
     // entry that uses every character still ends inside the record.
     record.FileName[kMaxPath - 1] = 0;
-    console_.Write(u"\n%s", {record.FileName});
+    console_.Write(u"\n%s", {FormatArg(record.FileName, kMaxPath)});
     ++count;
   }
   const std::uint32_t code = platform_.GetLastError();

@@ -1,9 +1,46 @@
 #include "report/console.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace corvane {
 namespace {
+
+// True for a character that narrows to a byte and is not the terminator: 0
+// wraps to 0xFFFF, so one test finds both.
+inline bool Narrows(char16_t c) { return static_cast<char16_t>(c - 1) < 0xFF; }
+
+// Narrows the characters of `text` into `out` up to the first one that does
+// not narrow, at most `count`; returns how many it narrowed.
+std::size_t NarrowRun(const char16_t* text, std::size_t count, char* out) {
+  std::size_t n = 0;
+  while (n < count && Narrows(text[n])) {
+    out[n] = static_cast<char>(static_cast<unsigned char>(text[n]));
+    ++n;
+  }
+  return n;
+}
+
+// GCC and Clang vector types: eight characters tested and narrowed at once.
+using WideBlock = std::uint16_t __attribute__((vector_size(16)));
+using NarrowBlock = std::uint8_t __attribute__((vector_size(8)));
+
+// As NarrowRun, for text that may be read `count` characters ahead.
+std::size_t NarrowBlocks(const char16_t* text, std::size_t count, char* out) {
+  std::size_t n = 0;
+  for (; n + 8 <= count; n += 8) {
+    WideBlock block;
+    std::memcpy(&block, text + n, sizeof block);
+    const WideBlock rejected = (block - 1) >= 0xFF;
+    std::uint64_t halves[2];
+    std::memcpy(halves, &rejected, sizeof halves);
+    if ((halves[0] | halves[1]) != 0) break;
+    const NarrowBlock bytes = __builtin_convertvector(block, NarrowBlock);
+    std::memcpy(out + n, &bytes, sizeof bytes);
+  }
+  return n + NarrowRun(text + n, count - n, out + n);
+}
 
 // Collects the narrowed bytes of one message; a message longer than the
 // chunk goes out in several pieces rather than being cut.
@@ -23,9 +60,24 @@ class Narrower {
     ++written_;
     return true;
   }
-  bool Put(const char16_t* text) {
-    for (; text != nullptr && *text != 0; ++text)
-      if (!Put(*text)) return false;
+  // Puts `text`, which ends at its terminator or after `extent` characters.
+  bool Put(const char16_t* text, std::size_t extent) {
+    if (text == nullptr || stopped_) return !stopped_;
+    // Whole runs at a time: every path of a listing passes through here.
+    while (extent > 0) {
+      if (used_ == chunk_.size()) Flush();
+      const std::size_t room = std::min(chunk_.size() - used_, extent);
+      const std::size_t n = extent == FormatArg::kUnknownExtent
+                                ? NarrowRun(text, room, chunk_.data() + used_)
+                                : NarrowBlocks(text, room, chunk_.data() + used_);
+      used_ += n;
+      written_ += static_cast<int>(n);
+      text += n;
+      if (extent != FormatArg::kUnknownExtent) extent -= n;
+      if (n == room) continue;
+      if (*text != 0) stopped_ = true;
+      break;
+    }
     return !stopped_;
   }
   bool stopped() const { return stopped_; }
@@ -78,7 +130,7 @@ int Console::Write(const char16_t* format, const FormatArg* args, std::size_t co
     if (want_number)
       FormatNumber(out, arg.number);
     else
-      out.Put(arg.text);
+      out.Put(arg.text, arg.extent);
   }
   return out.written();
 }

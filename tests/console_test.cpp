@@ -55,6 +55,33 @@ TEST(ConsoleTest, NextMessageStartsAfreshAfterACut) {
   EXPECT_EQ(platform.write_sizes, (std::vector<std::size_t>{19, 20}));
 }
 
+// Text of known extent is narrowed in blocks: whatever block a stop falls
+// in, the message must end exactly there, and never read past the extent.
+TEST(ConsoleTest, TextOfKnownExtentStopsWhereARunDoes) {
+  for (const char16_t stop : {u'\0', u'\u0100', u'\uffff'}) {
+    for (std::size_t at = 0; at <= 20; ++at) {
+      std::u16string text(24, u'a');
+      text[at] = stop;
+      FakePlatform platform;
+      Console console(platform);
+      console.Write(u"%s.", {FormatArg(text.data(), text.size())});
+      const std::string kept(at, 'a');
+      EXPECT_EQ(platform.output, stop == 0 ? kept + "." : kept)
+          << "stop " << static_cast<int>(stop) << " at " << at;
+    }
+  }
+  // No terminator inside the extent: the text ends with the array.
+  for (const std::size_t extent : {std::size_t{0}, std::size_t{7}, std::size_t{8},
+                                   std::size_t{1500}}) {
+    const std::u16string text(extent + 1, u'b');
+    FakePlatform platform;
+    Console console(platform);
+    EXPECT_EQ(console.Write(u"%s.", {FormatArg(text.data(), extent)}),
+              static_cast<int>(extent) + 1);
+    EXPECT_EQ(platform.output, std::string(extent, 'b') + ".") << extent;
+  }
+}
+
 TEST(WidenTextTest, StoresByteValuesUpToTheLimit) {
   struct Case {
     const char* source;
