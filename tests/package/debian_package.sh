@@ -39,7 +39,6 @@ field_is Architecture "$arch"
 field_is Maintainer 'The Corvane project <corvane@example\.org>'
 field_is Section utils
 field_is Depends '(.*, )?libc6 \(>= [0-9.~]+\)(, .*)?'
-field_is Depends '(.*, )?libstdc\+\+6 \(>= [0-9.~]+\)(, .*)?'
 
 # Every file where the install rules put it, owned by root, the program
 # executable by all.
