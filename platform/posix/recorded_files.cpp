@@ -16,31 +16,40 @@ constexpr std::uint32_t kDirectoryBit = std::uint32_t{1} << 31;
 
 // The ordering of the keys of a directory's children.
 struct RecordedFiles::Keys {
-  static bool IsDirectory(const Child& child) { return (child.number & kDirectoryBit) != 0; }
-  // The key's byte at `index`, or -1 past its end.
-  static int ByteAt(const Child& child, std::size_t index) {
-    if (index < child.size) return static_cast<unsigned char>(child.text[index]);
-    return index == child.size && IsDirectory(child) ? '/' : -1;
+  const RecordedFiles& files;
+
+  static bool IsDirectory(const Child& child) { return (child.word & kDirectoryBit) != 0; }
+  // The key without a directory's '/'.
+  std::string_view Text(const Child& child) const {
+    if (!IsDirectory(child)) return files.text_.View(child.at, child.word);
+    const std::uint32_t number = child.word & ~kDirectoryBit;
+    return files.directory(number).substr(files.directories_[number].component);
   }
-  static Child Make(std::string_view text, std::uint32_t number, bool directory) {
+  static Child Make(std::string_view text, std::uint32_t at, std::uint32_t word) {
     unsigned char bytes[8] = {};
     std::memcpy(bytes, text.data(), std::min<std::size_t>(text.size(), 8));
-    if (directory && text.size() < 8) bytes[text.size()] = '/';
+    if ((word & kDirectoryBit) != 0 && text.size() < 8) bytes[text.size()] = '/';
     std::uint64_t head = 0;
     for (unsigned char byte : bytes) head = head << 8 | byte;
-    return Child{head, text.data(), static_cast<std::uint32_t>(text.size()),
-                 directory ? number | kDirectoryBit : number};
+    return Child{head, at, word};
   }
-  static bool Precedes(const Child& a, const Child& b) {
+  bool Precedes(const Child& a, const Child& b) const {
     if (a.head != b.head) return a.head < b.head;
-    const std::size_t common = std::min(a.size, b.size);
-    if (const int order = std::memcmp(a.text, b.text, common); order != 0) return order < 0;
+    const std::string_view x = Text(a), y = Text(b);
+    const std::size_t common = std::min(x.size(), y.size());
+    if (const int order = std::memcmp(x.data(), y.data(), common); order != 0) return order < 0;
     // A name holds no '/', so the keys differ at `common` unless they are the same.
-    return ByteAt(a, common) < ByteAt(b, common);
+    return ByteAt(a, x, common) < ByteAt(b, y, common);
   }
-  static bool Same(const Child& a, const Child& b) {
-    return a.head == b.head && a.number >> 31 == b.number >> 31 && a.size == b.size &&
-           std::memcmp(a.text, b.text, a.size) == 0;
+  bool Same(const Child& a, const Child& b) const {
+    return a.head == b.head && IsDirectory(a) == IsDirectory(b) && Text(a) == Text(b);
+  }
+
+ private:
+  // The byte at `index` of the key whose text is `text`, or -1 past its end.
+  static int ByteAt(const Child& child, std::string_view text, std::size_t index) {
+    if (index < text.size()) return static_cast<unsigned char>(text[index]);
+    return index == text.size() && IsDirectory(child) ? '/' : -1;
   }
 };
 
@@ -154,18 +163,18 @@ void RecordedFiles::SortListing(std::size_t limit) {
     const DirectoryEntry& entry = directories_[number];
     if (entry.parent != kNone)
       children_[fill[entry.parent]++] =
-          Keys::Make(directory(number).substr(entry.component), number, true);
+          Keys::Make(directory(number).substr(entry.component), 0, number | kDirectoryBit);
   }
-  for (std::uint32_t file = 0; file < files_.size(); ++file) {
-    const Piece& name = files_[file].name;
-    children_[fill[files_[file].directory]++] =
-        Keys::Make(text_.View(name.at, name.size), file, false);
-  }
+  for (const File& file : files_)
+    children_[fill[file.directory]++] =
+        Keys::Make(text_.View(file.name.at, file.name.size), file.name.at, file.name.size);
+  const Keys keys{*this};
+  const auto precedes = [&keys](const Child& a, const Child& b) { return keys.Precedes(a, b); };
   for (std::size_t number = 0; number < directories; ++number) {
     Child* const first = children_.get() + first_child_[number];
     Child* const last = children_.get() + first_child_[number + 1];
     // One package's files often make up a whole directory, already in order.
-    if (!std::is_sorted(first, last, Keys::Precedes)) std::sort(first, last, Keys::Precedes);
+    if (!std::is_sorted(first, last, precedes)) std::sort(first, last, precedes);
   }
   position_ = 0;
   walk_.clear();
@@ -202,10 +211,11 @@ bool RecordedFiles::Next(ListedFile* file) {
     }
     const Child& child = children_[range.at++];
     if (Keys::IsDirectory(child)) {
-      Descend(child.number & ~kDirectoryBit);
-    } else if ((range.at - 1 == range.begin || !Keys::Same(child, children_[range.at - 2])) &&
-               range.directory.size() + 1 + child.size < limit_) {
-      *file = ListedFile{range.directory, std::string_view(child.text, child.size)};
+      Descend(child.word & ~kDirectoryBit);
+    } else if ((range.at - 1 == range.begin ||
+                !Keys{*this}.Same(child, children_[range.at - 2])) &&
+               range.directory.size() + 1 + child.word < limit_) {
+      *file = ListedFile{range.directory, text_.View(child.at, child.word)};
       return true;
     }
   }

@@ -93,12 +93,13 @@ class RecordedFiles {
   };
   // One child of a directory in the listing's tree: a file, keyed by its
   // name, or a directory, keyed by its last component and a '/', so that
-  // ordering the keys of each directory orders the whole paths.
+  // ordering the keys of each directory orders the whole paths. Sixteen
+  // bytes: the tree is built fresh for every listing, and each page of it
+  // costs a fault.
   struct Child {
     std::uint64_t head;  // the key's first 8 bytes, big-endian, zero-padded
-    const char* text;    // the key without the '/'
-    std::uint32_t size;
-    std::uint32_t number;  // a directory's has its top bit set
+    std::uint32_t at;    // a file's name in text_; unused for a directory
+    std::uint32_t word;  // a file's name size, or a directory's number with the top bit set
   };
   struct Keys;
   // The children of one directory still to be walked.
