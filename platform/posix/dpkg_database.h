@@ -52,7 +52,8 @@ class DpkgDatabase {
 
   // Entry `number` of the list of every protected path shorter than
   // `limit` bytes, sorted by bytes, each once: kErrorSuccess with the path
-  // in *path, valid as long as the database; kErrorNoMoreFiles past the
+  // in *path, valid as long as the database and readable ahead as a
+  // ListedFile is; kErrorNoMoreFiles past the
   // end; or, as for Query, the code of the failure to read the database.
   // The list is made at the first call, with that call's limit; the entry
   // after the one asked for last comes at once, any other means walking

@@ -41,6 +41,25 @@ void WidenName(std::string_view bytes, char16_t* destination) {
   *destination = 0;
 }
 
+// GCC and Clang vector types: eight bytes widened at once.
+using ByteBlock = std::uint8_t __attribute__((vector_size(8)));
+using CharBlock = std::uint16_t __attribute__((vector_size(16)));
+
+// Widens `bytes` into `destination`, which has room for `room` characters,
+// at least bytes.size(); stores no terminator. Reads up to 7 bytes past the
+// end of `bytes`, which must be readable, and may write what they widen to
+// up to `room`: a listing widens every path it gives.
+void WidenAhead(std::string_view bytes, char16_t* destination, std::size_t room) {
+  std::size_t at = 0;
+  for (; at < bytes.size() && at + 8 <= room; at += 8) {
+    ByteBlock narrow;
+    std::memcpy(&narrow, bytes.data() + at, sizeof narrow);
+    const CharBlock wide = __builtin_convertvector(narrow, CharBlock);
+    std::memcpy(destination + at, &wide, sizeof wide);
+  }
+  for (; at < bytes.size(); ++at) destination[at] = static_cast<unsigned char>(bytes[at]);
+}
+
 // 0 with the current directory in *path, or the errno of the failure.
 int CurrentDirectory(std::string* path) {
   std::string buffer(PATH_MAX, '\0');
@@ -252,10 +271,12 @@ int PosixPlatform::SfcGetNextProtectedFile(Handle, ProtectedFileData* data) {
   if (const std::uint32_t error = database_.Listed(data->FileNumber, kMaxPath, &path);
       error != kErrorSuccess)
     return Fail(error);
+  // Listed paths may be read ahead (see ListedFile), and fit FileName whole.
   char16_t* const name = data->FileName + path.directory.size() + 1;
-  WidenName(path.directory, data->FileName);
+  WidenAhead(path.directory, data->FileName, kMaxPath);
   name[-1] = u'/';
-  WidenName(path.name, name);
+  WidenAhead(path.name, name, kMaxPath - path.directory.size() - 1);
+  name[path.name.size()] = 0;
   ++data->FileNumber;
   return 1;
 }

@@ -80,9 +80,10 @@ std::uint64_t HashText(std::string_view text) {
 
 std::uint32_t TextBlocks::AppendToNewBlock(std::string_view text) {
   if (blocks_.size() >> (32 - kOffsetBits) != 0) throw std::bad_alloc();
-  blocks_.push_back(
-      std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(text.size(), kBlockSize)));
+  blocks_.push_back(std::make_unique_for_overwrite<char[]>(
+      std::max<std::size_t>(text.size(), kBlockSize) + kReadAhead));
   std::memcpy(blocks_.back().get(), text.data(), text.size());
+  std::memset(blocks_.back().get() + text.size(), 0, kReadAhead);
   // A piece larger than a block has a block of its own, then full.
   used_ = static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), kBlockSize));
   return static_cast<std::uint32_t>((blocks_.size() - 1) << kOffsetBits);

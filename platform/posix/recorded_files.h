@@ -16,14 +16,20 @@
 namespace corvane::posix {
 
 // Text appended in blocks that never move, each piece found by its number.
+// The kReadAhead bytes after any piece may be read, and hold something
+// defined, so that a copy may go in whole words past a piece's end.
 class TextBlocks {
  public:
+  static constexpr std::size_t kReadAhead = 8;
+
   // Stores `text` and returns where it went; bad_alloc when out of room.
   std::uint32_t Append(std::string_view text) {
     if (blocks_.empty() || text.size() > kBlockSize - used_) return AppendToNewBlock(text);
     const std::uint32_t at =
         static_cast<std::uint32_t>((blocks_.size() - 1) << kOffsetBits) | used_;
-    std::memcpy(blocks_.back().get() + used_, text.data(), text.size());
+    char* const end = blocks_.back().get() + used_;
+    std::memcpy(end, text.data(), text.size());
+    std::memset(end + text.size(), 0, kReadAhead);
     used_ += static_cast<std::uint32_t>(text.size());
     return at;
   }
@@ -43,6 +49,7 @@ class TextBlocks {
 };
 
 // One entry of the sorted listing: a file's last component and directory.
+// Both may be read TextBlocks::kReadAhead bytes past their ends.
 struct ListedFile {
   std::string_view directory;  // "" for the root
   std::string_view name;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,34 @@ TEST_F(DpkgDatabaseTest, ListIsSortedByBytesWithoutDuplicatesOrCutPaths) {
   ASSERT_NE(platform.SfcGetNextProtectedFile(nullptr, &record), 0);
   EXPECT_EQ(std::u16string(record.FileName).size(), 259u);
   EXPECT_EQ(record.FileNumber, 3u);
+}
+
+// Paths are widened into FileName in blocks: every length of directory and
+// name around a block's size, and paths right up to the limit, must come out
+// whole and terminated.
+TEST_F(DpkgDatabaseTest, ListedPathsOfEveryLengthComeOutWhole) {
+  std::vector<std::string> paths;
+  for (std::size_t directory = 1; directory <= 18; ++directory)
+    for (std::size_t name = 1; name <= 18; ++name)
+      paths.push_back(std::string(directory, 'd') + "/" + std::string(name, 'n'));
+  const std::size_t base = tree_.Path().size() + 1;  // "<tree>/"
+  for (std::size_t total = 250; total <= 261; ++total)
+    for (const std::size_t name : {std::size_t{1}, std::size_t{7}, std::size_t{9}})
+      paths.push_back(std::string(total - base - 1 - name, 'e') + "/" + std::string(name, 'm'));
+  std::string text;
+  for (const std::string& path : paths) text += Line(tree_.Path(path));
+  tree_.Write("db/info/a.md5sums", text);
+
+  std::set<std::string> expected;
+  for (const std::string& path : paths)
+    if (tree_.Path(path).size() < kMaxPath) expected.insert(tree_.Path(path));
+  PosixPlatform platform(tree_.Path("db"));
+  ProtectedFileData record = {};
+  std::vector<std::string> listed;
+  while (platform.SfcGetNextProtectedFile(nullptr, &record) != 0)
+    listed.emplace_back(record.FileName,
+                        record.FileName + std::char_traits<char16_t>::length(record.FileName));
+  EXPECT_EQ(listed, std::vector<std::string>(expected.begin(), expected.end()));
 }
 
 }  // namespace
