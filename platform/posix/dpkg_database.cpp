@@ -221,27 +221,11 @@ std::uint32_t DpkgDatabase::Look(const SplitPath& asked) {
     // A list removed since it was indexed belongs to no package any more.
     if (failure == ENOENT) failure = 0;
     if (failure != 0 || fd < 0) return failure != 0;
-    // The line runs to its '\n', or to the end of a list cut short since.
-    std::size_t size = 0;
-    std::size_t end = 0;
-    for (;;) {
-      if (line_.size() < size + 256) line_.resize(size + 256 + size);
-      const ssize_t got =
-          pread(fd, line_.data() + size, line_.size() - size, static_cast<off_t>(offset + size));
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) failure = errno;
-      if (got <= 0) break;
-      const char* const stop = static_cast<char*>(std::memchr(line_.data() + size, '\n', got));
-      size += static_cast<std::size_t>(got);
-      if (stop != nullptr) {
-        end = static_cast<std::size_t>(stop - line_.data());
-        break;
-      }
-      end = size;
-    }
+    std::span<char> line;
+    failure = read_back_.Read(list, fd, lists_.regular(list), offset, &line);
     lists_.Release(list);
     if (failure != 0) return true;
-    return LandsAt(std::span<char>(line_.data(), end), list, asked);
+    return LandsAt(line, list, asked);
   };
   const bool found = names_.ForEachLine(NameHash(asked.name), lands);
   if (failure != 0) return DatabaseError(failure);

@@ -17,6 +17,7 @@
 
 #include "platform/posix/directory_resolver.h"
 #include "platform/posix/dpkg_lists.h"
+#include "platform/posix/list_lines.h"
 #include "platform/posix/name_index.h"
 #include "platform/posix/recorded_files.h"
 
@@ -124,7 +125,8 @@ class DpkgDatabase {
   bool indexed_ = false;
   NameIndex names_;
   std::size_t unindexed_ = 0;  // the first list Scan did not index whole
-  std::vector<char> line_;     // a line read back for a query
+  ListLines read_back_;        // the lines a query's name may be on
+  std::vector<char> line_;     // a copy of a line being indexed
 
   bool loaded_ = false;
   RecordedFiles files_;

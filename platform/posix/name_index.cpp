@@ -65,11 +65,11 @@ void NameIndex::Build() {
   if (lines_.size() >= kEnd) throw std::bad_alloc();
   // At most four fifths full, however many names differ.
   slot_count_ = std::max<std::size_t>(1024, lines_.size() + lines_.size() / 4);
-  // Fresh pages from calloc are zero already: nothing is filled.
-  slots_.reset(static_cast<std::uint64_t*>(std::calloc(slot_count_, sizeof(std::uint64_t))));
-  if (slots_ == nullptr) throw std::bad_alloc();
+  const std::size_t slot_bytes = slot_count_ * sizeof(std::uint64_t);
+  slots_ = {static_cast<std::uint64_t*>(AllocateLarge(slot_bytes, true)), LargeFree{slot_bytes}};
   // Every entry is written before it is read: no zero-filling.
-  next_ = std::make_unique_for_overwrite<std::uint32_t[]>(lines_.size());
+  const std::size_t next_bytes = lines_.size() * sizeof(std::uint32_t);
+  next_ = {static_cast<std::uint32_t*>(AllocateLarge(next_bytes)), LargeFree{next_bytes}};
   constexpr std::size_t kAhead = 16;  // slots asked for early: the table is mostly not in cache
   for (std::uint32_t line = 0; line < lines_.size(); ++line) {
 #if defined(__GNUC__)

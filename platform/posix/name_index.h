@@ -7,11 +7,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <new>
 #include <string_view>
 #include <vector>
+
+#include "platform/posix/large_pages.h"
 
 namespace corvane::posix {
 
@@ -43,23 +44,20 @@ class NameIndex {
     std::uint32_t hash;
     std::uint32_t offset;
   };
-  struct Free {
-    void operator()(std::uint64_t* slots) const { std::free(slots); }
-  };
   static constexpr std::uint32_t kEnd = ~std::uint32_t{0};
 
   // Where a hash's chain starts, or the empty slot it would take.
   std::size_t Probe(std::uint32_t hash) const;
   std::uint32_t ListOf(std::uint32_t line) const;
 
-  std::vector<Line> lines_;
+  std::vector<Line, LargeAllocator<Line>> lines_;
   std::vector<std::uint32_t> starts_;  // by list: its first line
   std::vector<std::uint32_t> lists_;   // the list numbers starts_ stands for
   // A slot holds a hash in its high half and its latest line plus one in
   // its low half; lines with equal hashes share a chain.
-  std::unique_ptr<std::uint64_t[], Free> slots_;
+  std::unique_ptr<std::uint64_t[], LargeFree> slots_;
   std::size_t slot_count_ = 0;
-  std::unique_ptr<std::uint32_t[]> next_;  // the line before in the same chain
+  std::unique_ptr<std::uint32_t[], LargeFree> next_;  // the line before in the same chain
 };
 
 template <typename Visit>

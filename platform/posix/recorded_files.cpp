@@ -80,11 +80,11 @@ std::uint64_t HashText(std::string_view text) {
 
 std::uint32_t TextBlocks::AppendToNewBlock(std::string_view text) {
   if (blocks_.size() >> (32 - kOffsetBits) != 0) throw std::bad_alloc();
-  blocks_.push_back(std::make_unique_for_overwrite<char[]>(
-      std::max<std::size_t>(text.size(), kBlockSize) + kReadAhead));
+  const std::size_t bytes = std::max<std::size_t>(text.size() + kReadAhead, kBlockSize);
+  blocks_.emplace_back(static_cast<char*>(AllocateLarge(bytes)), LargeFree{bytes});
   std::memcpy(blocks_.back().get(), text.data(), text.size());
   std::memset(blocks_.back().get() + text.size(), 0, kReadAhead);
-  // A piece larger than a block has a block of its own, then full.
+  // A piece that fills a block leaves it full.
   used_ = static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), kBlockSize));
   return static_cast<std::uint32_t>((blocks_.size() - 1) << kOffsetBits);
 }
@@ -158,7 +158,8 @@ void RecordedFiles::SortListing(std::size_t limit) {
   for (std::size_t number = 0; number < directories; ++number)
     first_child_[number + 1] += first_child_[number];
   // Every slot is written before it is read: no zero-filling.
-  children_ = std::make_unique_for_overwrite<Child[]>(first_child_.back());
+  const std::size_t child_bytes = first_child_.back() * sizeof(Child);
+  children_ = {static_cast<Child*>(AllocateLarge(child_bytes)), LargeFree{child_bytes}};
   std::vector<std::uint32_t> fill(first_child_.begin(), first_child_.end() - 1);
   for (std::uint32_t number = 0; number < directories; ++number) {
     const DirectoryEntry& entry = directories_[number];

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/large_pages.h"
+
 namespace corvane::posix {
 
 // Text appended in blocks that never move, each piece found by its number.
@@ -24,7 +26,8 @@ class TextBlocks {
 
   // Stores `text` and returns where it went; bad_alloc when out of room.
   std::uint32_t Append(std::string_view text) {
-    if (blocks_.empty() || text.size() > kBlockSize - used_) return AppendToNewBlock(text);
+    if (blocks_.empty() || text.size() + kReadAhead > kBlockSize - used_)
+      return AppendToNewBlock(text);
     const std::uint32_t at =
         static_cast<std::uint32_t>((blocks_.size() - 1) << kOffsetBits) | used_;
     char* const end = blocks_.back().get() + used_;
@@ -40,11 +43,12 @@ class TextBlocks {
  private:
   std::uint32_t AppendToNewBlock(std::string_view text);
 
-  static constexpr unsigned kOffsetBits = 20;
+  // A block is one huge page.
+  static constexpr unsigned kOffsetBits = 21;
   static constexpr std::uint32_t kBlockSize = std::uint32_t{1} << kOffsetBits;
   static constexpr std::uint32_t kOffsetMask = kBlockSize - 1;
 
-  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::vector<std::unique_ptr<char[], LargeFree>> blocks_;
   std::uint32_t used_ = kBlockSize;  // in the last block
 };
 
@@ -136,9 +140,9 @@ class RecordedFiles {
   std::string_view last_directory_text_;
   bool have_last_directory_ = false;
 
-  std::vector<File> files_;
+  std::vector<File, LargeAllocator<File>> files_;
 
-  std::unique_ptr<Child[]> children_;       // grouped by directory, each group sorted
+  std::unique_ptr<Child[], LargeFree> children_;  // grouped by directory, each group sorted
   std::vector<std::uint32_t> first_child_;  // by directory, and one past the last
   std::size_t limit_ = 0;
   std::uint32_t root_ = 0;
