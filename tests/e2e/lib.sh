@@ -61,9 +61,11 @@ listing() {
 # report CODE [TEXT]: the error report's lines.
 report() { out=$'\n\n'"System error $1 has occurred."$'\n\n'"${2:-}"; }
 # usage_screen NAME: the usage screen with NAME in its syntax line (LF ends).
+shopt -u patsub_replacement 2>/dev/null  # '&' in NAME is itself
 usage_screen() {
-  out=$(sed "s|@PROGRAM@|$1|" "$(dirname "${BASH_SOURCE[0]}")/../data/usage.txt"; printf x)
+  out=$(cat "$(dirname "${BASH_SOURCE[0]}")/../data/usage.txt"; printf x)
   out=${out%x}
+  out=${out/@PROGRAM@/$1}
 }
 
 finish() {

@@ -115,24 +115,19 @@ query 13 "${empties[@]/#/F }" -- "${empties[@]}"
 # a few names; every match in directory order, "." and ".." resolved too.
 mkdir "$tmp/w"
 touch "$tmp/w/a" "$tmp/w/bb" "$tmp/w/ccc"
-# lines REGEX: writes the run's output for the names in w that match REGEX
-# as the expectation.
+# lines DIR REGEX: the expected output for the names in DIR that match REGEX,
+# in directory order, with "." and ".." resolved, in $tmp/want.
 lines() {
-  local name out=""
-  while read -r name; do
-    case $name in
-      .) out+=$'\n'"*NotProtected: $tmp/w" ;;
-      ..) out+=$'\n'"*NotProtected: $tmp" ;;
-      *) out+=$'\n'"*NotProtected: $tmp/w/$name" ;;
-    esac
-  done < <(cd "$tmp/w" && ls -f | grep -x -E -- "$1")
-  printf '%s\n' "$out" >"$tmp/want"
+  (cd "$1" && ls -f) | grep -x -E -- "$2" | awk -v dir="$1" '
+    BEGIN { parent = dir; sub(/\/[^\/]*$/, "", parent) }
+    { printf "\n*NotProtected: %s", $0 == "." ? dir : $0 == ".." ? parent : dir "/" $0 }
+    END { printf "\n" }' >"$tmp/want"
 }
 run=(env -C "$tmp/w" "$program")
 for pattern in '*' '**' '*?*' "$(repeat '*' 259)" "$(repeat '*' 260)" "$tmp/w/*"; do
-  lines '.+' && check 2 "$tmp/want" "$pattern"
+  lines "$tmp/w" '.+' && check 2 "$tmp/want" "$pattern"
 done
-for n in 1 2 3; do lines "$(repeat . $n)" && check 2 "$tmp/want" "$(repeat '?' $n)"; done
+for n in 1 2 3; do lines "$tmp/w" "$(repeat . $n)" && check 2 "$tmp/want" "$(repeat '?' $n)"; done
 query 13 "F ????" -- '????'
 query 13 "F $(repeat '?' 260)" -- "$(repeat '?' 300)"
 check any - '/*' '/*/*' '*/*'
@@ -141,12 +136,7 @@ run=("$program")
 # --- '*' over a directory of 100,000 entries, in directory order.
 mkdir "$tmp/big"
 (cd "$tmp/big" && seq -f 'entry%06g' 1 100000 | xargs touch)
-(cd "$tmp/big" && ls -f) | awk -v dir="$tmp/big" '
-  $0 == "." { printf "\n*NotProtected: %s", dir; next }
-  $0 == ".." { printf "\n*NotProtected: %s", substr(dir, 1, length(dir) - 4); next }
-  { printf "\n*NotProtected: %s/%s", dir, $0 }
-  END { printf "\n" }' >"$tmp/big.want"
-check 2 "$tmp/big.want" "$tmp/big/*"
+lines "$tmp/big" '.+' && check 2 "$tmp/want" "$tmp/big/*"
 
 # --- A directory that may not be read: its pattern and the names in it
 # match nothing; the directory itself is there. Root reads everything, so
@@ -169,20 +159,13 @@ run=("$program")
 
 # --- Element 0 of 100,000 bytes, and with every byte: the usage screen
 # shows what follows its last '/' within the first 260 bytes.
-shopt -u patsub_replacement 2>/dev/null  # '&' in a replacement is itself
-usage_for() {
-  local text
-  text=$(cat "$here/../data/usage.txt"; printf x)
-  text=${text%x}
-  printf '%s' "${text/@PROGRAM@/$1}" >"$tmp/usage.want"
-}
 long_zero=$(repeat n 100000)
-usage_for "$(repeat n 260)"
+usage_screen "$(repeat n 260)" && printf '%s' "$out" >"$tmp/want"
 run=(bash -c 'exec -a "$0" "$@"' "$long_zero" "$program")
-check 1 "$tmp/usage.want" /?
-usage_for "${all:0:260}"
+check 1 "$tmp/want" /?
+usage_screen "${all:0:260}" && printf '%s' "$out" >"$tmp/want"
 run=(bash -c 'exec -a "$0" "$@"' "$all" "$program")
-check 1 "$tmp/usage.want" -?
+check 1 "$tmp/want" -?
 run=("$program")
 
 # --- Standard output that cannot be written, is closed, or whose reader has
