@@ -68,6 +68,9 @@ usage_screen() {
   out=${out/@PROGRAM@/$1}
 }
 
+# fail WHAT: a failed check of a script's own.
+fail() { failures=$((failures + 1)); echo "FAIL: $*"; }
+
 finish() {
   echo "$cases cases, $failures failed"
   [ "$failures" -eq 0 ]

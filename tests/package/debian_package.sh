@@ -8,23 +8,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 . "$here/../e2e/lib.sh"
 export LC_ALL=C
-fail() { failures=$((failures + 1)); echo "FAIL: $*"; }
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-if ! "$1" --config "$2" -B "$tmp/out" >"$tmp/cpack.log" 2>&1; then
-  cat "$tmp/cpack.log"
-  fail "cpack could not make the package"
-  finish
-  exit 1
-fi
+"$1" --config "$2" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || cat "$tmp/cpack.log"
 arch=$(dpkg --print-architecture)
 deb=$tmp/out/corvane_1.00-1_$arch.deb
-if [ ! -f "$deb" ]; then
-  fail "no corvane_1.00-1_$arch.deb; cpack made: $(cd "$tmp/out" && ls -- *.deb)"
-  finish
-  exit 1
-fi
+[ -f "$deb" ] || { fail "cpack made no ${deb##*/}: $(ls "$tmp/out" 2>&1)"; finish; exit 1; }
 
 # Control fields: Depends is dpkg-shlibdeps' answer for the program's libraries.
 while IFS='|' read -r field pattern; do

@@ -8,20 +8,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 . "$here/../e2e/lib.sh"
 . "$here/../windows/wine_prefix.sh"
-fail() { failures=$((failures + 1)); echo "FAIL: $*"; }
 
-if ! "$1" --config "$2" -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
-  cat "$scratch/cpack.log"
-  fail "cpack could not make the archive"
-  finish
-  exit 1
-fi
+"$1" --config "$2" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 || cat "$scratch/cpack.log"
 zip=$scratch/out/corvane-1.00-win64.zip
-if [ ! -f "$zip" ]; then
-  fail "no corvane-1.00-win64.zip; cpack made: $(cd "$scratch/out" && ls -- *.zip)"
-  finish
-  exit 1
-fi
+[ -f "$zip" ] || { fail "cpack made no ${zip##*/}: $(ls "$scratch/out" 2>&1)"; finish; exit 1; }
 
 # One folder named as the archive, holding the program and its two texts.
 cases=$((cases + 1))

@@ -19,15 +19,8 @@ imports() {
 }
 dlls() { imports | cut -d' ' -f1 | uniq; }
 bound() { imports | grep -E '^sfc\.dll | GetProcAddress$'; }
-CORVANE=(dlls)
-expect 0 "kernel32.dll
-msvcrt.dll
-sfc.dll
-" imported-dlls
-CORVANE=(bound)
-expect 0 "sfc.dll SfcGetNextProtectedFile
-sfc.dll SfcIsFileProtected
-" bound-at-load-time
+CORVANE=(dlls) && expect 0 $'kernel32.dll\nmsvcrt.dll\nsfc.dll\n' imported-dlls
+CORVANE=(bound) && expect 0 $'sfc.dll SfcGetNextProtectedFile\nsfc.dll SfcIsFileProtected\n' bound
 
 . "$here/wine_prefix.sh"
 
