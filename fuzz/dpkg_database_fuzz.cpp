@@ -56,9 +56,8 @@ std::string MakePath(FuzzedDataProvider& input) {
 }
 
 std::uint32_t Answer(PosixPlatform& platform, const std::string& path) {
-  std::u16string wide;
-  for (char c : path) wide += static_cast<unsigned char>(c);
-  return platform.SfcIsFileProtected(nullptr, wide.c_str()) != 0 ? 0 : platform.GetLastError();
+  return platform.SfcIsFileProtected(nullptr, Widen(path).c_str()) != 0 ? 0
+                                                                         : platform.GetLastError();
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // terminator included, touching nothing past that.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <algorithm>
 #include <string>
 
 #include "check.h"
@@ -12,8 +11,6 @@
 #include "report/guarded.h"
 
 namespace {
-
-constexpr char16_t kUntouched = 0xBEEF;
 
 void CheckFolded(const std::string& path) {
   const std::string folded = corvane::posix::FoldPath(path);
@@ -38,12 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char16_t c = wide ? input.ConsumeIntegral<char16_t>() : input.ConsumeIntegral<char>();
     if (c != 0) name += static_cast<char16_t>(wide ? c : static_cast<unsigned char>(c));
   }
-  std::string bytes;
-  bool narrow = true;
-  for (char16_t c : name) {
-    narrow = narrow && c <= 0xFF;
-    bytes += static_cast<char>(c);
-  }
+  const std::string bytes = Bytes(name);
+  const bool narrow = std::all_of(name.begin(), name.end(), [](char16_t c) { return c <= 0xFF; });
   if (narrow) CheckFolded(bytes);
 
   static corvane::posix::PosixPlatform platform("/nonexistent");
@@ -54,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       platform.GetFullPathNameW(name.c_str(), buffer_size, buffer.value, &file_part);
   FUZZ_CHECK(buffer.intact());
   const auto untouched_from = [&](std::size_t from) {
-    return std::all_of(buffer.value + from, std::end(buffer.value),
-                       [](char16_t c) { return c == kUntouched; });
+    return Untouched(buffer.value + from, std::end(buffer.value));
   };
   if (result == 0) {
     FUZZ_CHECK(platform.GetLastError() != 0 && untouched_from(0));
@@ -66,9 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(file_part == nullptr ||
                (file_part > buffer.value && file_part < buffer.value + result));
     if (narrow && bytes[0] == '/') {
-      std::u16string folded;
-      for (char c : corvane::posix::FoldPath(bytes)) folded += static_cast<unsigned char>(c);
-      FUZZ_CHECK(std::u16string(buffer.value, result) == folded);
+      FUZZ_CHECK(std::u16string(buffer.value, result) == Widen(corvane::posix::FoldPath(bytes)));
     }
   } else {
     FUZZ_CHECK(untouched_from(0));

@@ -39,12 +39,6 @@ std::u16string Text(FuzzedDataProvider& input) {
   return text;
 }
 
-std::string Bytes(const std::u16string& text) {
-  std::string bytes;
-  for (char16_t c : text) bytes += static_cast<char>(c);
-  return bytes;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -28,8 +28,7 @@ for source in fuzz/*_fuzz.cpp; do
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/" >"$work/log" 2>&1
   status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -n 1)
-  crashes=$(find "$work" -maxdepth 1 -name 'crash-*' -o -maxdepth 1 -name 'leak-*' \
-    -o -maxdepth 1 -name 'timeout-*' -o -maxdepth 1 -name 'oom-*' | wc -l)
+  crashes=$(ls "$work" | grep -c -E '^(crash|leak|timeout|oom)-')
   [ "$status" -ne 0 ] && [ "$crashes" -eq 0 ] && crashes=1
   echo "$target: ${runs:-0} runs, $crashes crashes"
   if [ "$crashes" -ne 0 ]; then

@@ -3,18 +3,13 @@
 // and nothing past what it stored is touched.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <algorithm>
-#include <string>
 #include <vector>
 
 #include "check.h"
 #include "report/console.h"
 #include "report/guarded.h"
 
-namespace {
 constexpr std::size_t kCapacity = 600;
-constexpr char16_t kUntouched = 0xBEEF;
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
@@ -32,6 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(destination.value[i] == static_cast<unsigned char>(source[i]));
   for (std::size_t i = 0; i + 1 < stored; ++i) FUZZ_CHECK(source[i] != '\0');
   FUZZ_CHECK(stored == limit || (stored > 0 && destination.value[stored - 1] == 0));
-  for (std::size_t i = stored; i < kCapacity; ++i) FUZZ_CHECK(destination.value[i] == kUntouched);
+  FUZZ_CHECK(Untouched(destination.value + stored, std::end(destination.value)));
   return 0;
 }

@@ -51,7 +51,7 @@ Handle FakePlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
   if (Faulted(Operation::kFindFirstFile)) return kInvalidHandleValue;
   auto found = matches.find(Text(pattern));
   if (found == matches.end() || found->second.empty()) {
-    last_error_ = search_error;
+    last_error_ = kErrorFileNotFound;
     return kInvalidHandleValue;
   }
   searches_.push_back(Search{found->second, 1});
@@ -98,13 +98,8 @@ std::uint32_t FakePlatform::GetLongPathNameW(const char16_t* short_path, char16_
   Record("GetLongPathNameW " + Narrow(path));
   if (Faulted(Operation::kGetLongPathName)) return 0;
   Outcome outcome{static_cast<std::uint32_t>(path.size()), std::nullopt};
-  if (!next_long_path.empty()) {
-    outcome = next_long_path.front();
-    next_long_path.pop_front();
-  } else if (auto found = long_paths.find(path); found != long_paths.end()) {
-    outcome = found->second;
-  }
-  Apply(outcome);
+  if (auto found = long_paths.find(path); found != long_paths.end()) outcome = found->second;
+  if (outcome.error) last_error_ = *outcome.error;
   if (outcome.result != 0 && path.size() + 1 <= size) {
     std::copy(path.begin(), path.end(), long_path);
     long_path[path.size()] = 0;
@@ -117,12 +112,6 @@ int FakePlatform::SfcIsFileProtected(Handle, const char16_t* path) {
   const std::u16string p = Text(path);
   Record("SfcIsFileProtected " + Narrow(p));
   if (Faulted(Operation::kSfcIsFileProtected)) return 0;
-  if (!next_protection.empty()) {
-    const Outcome outcome = next_protection.front();
-    next_protection.pop_front();
-    Apply(outcome);
-    return static_cast<int>(outcome.result);
-  }
   if (protected_paths.count(p) != 0) return 1;
   auto code = query_errors.find(p);
   last_error_ = code == query_errors.end() ? kErrorFileNotFound : code->second;
@@ -132,12 +121,6 @@ int FakePlatform::SfcIsFileProtected(Handle, const char16_t* path) {
 int FakePlatform::SfcGetNextProtectedFile(Handle, ProtectedFileData* data) {
   Record("SfcGetNextProtectedFile " + std::to_string(data->FileNumber));
   if (Faulted(Operation::kSfcGetNextProtectedFile)) return 0;
-  if (!next_list_entry.empty()) {
-    const Outcome outcome = next_list_entry.front();
-    next_list_entry.pop_front();
-    Apply(outcome);
-    if (outcome.result == 0) return 0;
-  }
   if (data->FileNumber >= protected_list.size()) {
     last_error_ = list_end_error;
     return 0;

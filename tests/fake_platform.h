@@ -1,8 +1,7 @@
 // A scriptable stand-in for the operating system, for the core's tests.
 //
 // Answers come from tables keyed by the text the core passes (a pattern, a
-// path, an error code); an operation's next answers can also be queued, to
-// inject a fault at one exact call. Every call is recorded in order, so tests
+// path, an error code); a fault can be injected at one exact call. Every call is recorded in order, so tests
 // can check what the core asked and in which order.
 #pragma once
 
@@ -53,9 +52,8 @@ struct Fault {
 class FakePlatform : public Platform {
  public:
   // Directory search: pattern -> names delivered in order. A pattern not in
-  // the table (or with no names) fails to start with `search_error`.
+  // the table (or with no names) fails to start with code 2.
   std::map<std::u16string, std::vector<std::u16string>> matches;
-  std::uint32_t search_error = kErrorFileNotFound;
 
   // Full path: name -> absolute path; a name not in the table maps to itself.
   std::map<std::u16string, std::u16string> full_paths;
@@ -74,11 +72,6 @@ class FakePlatform : public Platform {
   std::map<std::uint32_t, std::string> system_messages;
   std::map<std::uint32_t, std::string> network_messages;
   bool network_module_loads = true;
-
-  // Queued answers consumed before the tables, one per call.
-  std::deque<Outcome> next_long_path;
-  std::deque<Outcome> next_protection;
-  std::deque<Outcome> next_list_entry;
 
   // Faults to inject, checked before every other answer.
   std::vector<Fault> faults;
@@ -121,8 +114,6 @@ class FakePlatform : public Platform {
   char16_t DirectorySeparator() const override { return separator; }
   int ExitStatus(std::uint32_t run_status) const override { return static_cast<int>(run_status); }
 
-  void SetLastError(std::uint32_t code) { last_error_ = code; }
-
  private:
   struct Search {
     std::vector<std::u16string> names;
@@ -131,9 +122,6 @@ class FakePlatform : public Platform {
   void Record(const std::string& call) { calls.push_back(call); }
   // Counts a call of `operation`; true when a fault makes this one fail.
   bool Faulted(Operation operation);
-  void Apply(const Outcome& outcome) {
-    if (outcome.error) last_error_ = *outcome.error;
-  }
 
   std::uint32_t last_error_ = 0;
   std::deque<Search> searches_;

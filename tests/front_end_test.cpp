@@ -14,61 +14,33 @@ namespace {
 
 using testing::FakePlatform;
 
+// Where '/' separates (POSIX), an argument starting with "/l" is a path
+// unless it is exactly /l or /list.
 TEST(ScanArgumentsTest, ChoosesOneMode) {
+  constexpr Mode U = Mode::kUsage, L = Mode::kList, Q = Mode::kQuery;
   struct Case {
-    std::vector<const char*> argv;
-    Mode mode;
+    std::vector<const char*> args;  // after element 0
+    Mode on_windows, on_posix;
   };
+  // clang-format off
   const Case cases[] = {
-      {{"corvane"}, Mode::kUsage},
-      {{"corvane", "/?"}, Mode::kUsage},
-      {{"corvane", "-?"}, Mode::kUsage},
-      {{"corvane", "/HELP"}, Mode::kUsage},
-      {{"corvane", "-Help"}, Mode::kUsage},
-      {{"corvane", "a", "b", "/help"}, Mode::kUsage},
-      {{"corvane", "/l", "/?"}, Mode::kUsage},
-      {{"corvane", "/?", "/l"}, Mode::kUsage},
-      {{"corvane", "/l"}, Mode::kList},
-      {{"corvane", "/LIST"}, Mode::kList},
-      {{"corvane", "-l"}, Mode::kList},
-      {{"corvane", "/lx"}, Mode::kList},
-      {{"corvane", "-Lfoo.txt"}, Mode::kList},
-      {{"corvane", "a.txt", "/l", "b.txt"}, Mode::kList},
-      {{"corvane", "/help:x"}, Mode::kQuery},
-      {{"corvane", "--help"}, Mode::kQuery},
-      {{"corvane", "/h"}, Mode::kQuery},
-      {{"corvane", "/x"}, Mode::kQuery},
-      {{"corvane", "/"}, Mode::kQuery},
-      {{"corvane", "-"}, Mode::kQuery},
-      {{"corvane", ""}, Mode::kQuery},
-      {{"corvane", "\xef/l"}, Mode::kQuery},  // no folding beyond A-Z
-      {{"corvane", "L/"}, Mode::kQuery},
+      {{}, U, U},                  {{"/?"}, U, U},                {{"-?"}, U, U},
+      {{"/HELP"}, U, U},           {{"-Help"}, U, U},             {{"a", "b", "/help"}, U, U},
+      {{"/l", "/?"}, U, U},        {{"/?", "/l"}, U, U},          {{"/l"}, L, L},
+      {{"/LIST"}, L, L},           {{"-l"}, L, L},                {{"-Lfoo.txt"}, L, L},
+      {{"-lib"}, L, L},            {{"a.txt", "/l", "b"}, L, L},  {{"/lx"}, L, Q},
+      {{"/lost+found"}, L, Q},     {{"/lib/x86_64-linux-gnu/libc.so.6"}, L, Q},
+      {{"/help:x"}, Q, Q},         {{"--help"}, Q, Q},            {{"/x"}, Q, Q},
+      {{"/"}, Q, Q},               {{"-"}, Q, Q},                 {{""}, Q, Q},
+      {{"\xef/l"}, Q, Q},          {{"L/"}, Q, Q},  // no folding beyond A-Z
   };
+  // clang-format on
   for (const Case& c : cases) {
-    EXPECT_EQ(ScanArguments(static_cast<int>(c.argv.size()), c.argv.data()), c.mode)
-        << (c.argv.size() > 1 ? c.argv[1] : "(none)");
-  }
-}
-
-TEST(ScanArgumentsTest, SlashPathsAreNamesWhereSlashSeparates) {
-  struct Case {
-    const char* argument;
-    Mode on_windows;
-    Mode on_posix;
-  };
-  const Case cases[] = {
-      {"/l", Mode::kList, Mode::kList},
-      {"/LIST", Mode::kList, Mode::kList},
-      {"-lib", Mode::kList, Mode::kList},
-      {"/lib/x86_64-linux-gnu/libc.so.6", Mode::kList, Mode::kQuery},
-      {"/lost+found", Mode::kList, Mode::kQuery},
-      {"/lx", Mode::kList, Mode::kQuery},
-      {"/?", Mode::kUsage, Mode::kUsage},
-  };
-  for (const Case& c : cases) {
-    const char* argv[] = {"corvane", c.argument};
-    EXPECT_EQ(ScanArguments(2, argv, u'\\'), c.on_windows) << c.argument;
-    EXPECT_EQ(ScanArguments(2, argv, u'/'), c.on_posix) << c.argument;
+    std::vector<const char*> argv = {"corvane"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front());
+    EXPECT_EQ(ScanArguments(static_cast<int>(argv.size()), argv.data(), u'\\'), c.on_windows);
+    EXPECT_EQ(ScanArguments(static_cast<int>(argv.size()), argv.data(), u'/'), c.on_posix);
   }
 }
 
@@ -129,12 +101,6 @@ TEST(RunCommandTest, DispatchesToListOrQuery) {
   EXPECT_EQ(query.output, "\n*FileNotFound: /x\n*FileNotFound: --help\n");
   EXPECT_EQ(query.flushes, 1);
 }
-
-}  // namespace
-}  // namespace corvane
-
-namespace corvane {
-namespace {
 
 TEST(RunCommandTest, AFailedWriteDecidesTheStatus) {
   const std::vector<std::vector<const char*>> runs = {

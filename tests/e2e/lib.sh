@@ -33,12 +33,43 @@ expect() {
   rm -f "$got_file" "$want_file"
 }
 
-# usage_screen NAME: the usage screen with NAME in its syntax line (LF ends).
-usage_screen() {
-  local text
-  text=$(sed "s|@PROGRAM@|$1|" "$(dirname "${BASH_SOURCE[0]}")/../data/usage.txt"; printf x)
-  printf '%s' "${text%x}"
+# The expected outputs below are left in $out, as command substitution would
+# drop their final line break.
+
+# results RESULT...: query mode's output. A RESULT is "P PATH", "N PATH" or
+# "F PATH" for a ProtectedFile, *NotProtected or *FileNotFound line, or a
+# line as it is.
+results() {
+  local r
+  out=""
+  for r; do
+    case ${r:0:2} in
+      'P ') out+=$'\n'"ProtectedFile: ${r:2}" ;;
+      'N ') out+=$'\n'"*NotProtected: ${r:2}" ;;
+      'F ') out+=$'\n'"*FileNotFound: ${r:2}" ;;
+      *) out+=$'\n'"$r" ;;
+    esac
+  done
+  out+=$'\n'
 }
+# listing ENTRY...: list mode's output when the walk ends normally.
+listing() {
+  out=""
+  [ $# -eq 0 ] || printf -v out '\n%s' "$@"
+  out+=$'\n\n'"$# files displayed."$'\n'
+}
+# report CODE [TEXT]: the error report's lines.
+report() { out=$'\n\n'"System error $1 has occurred."$'\n\n'"${2:-}"; }
+# usage_screen NAME: the usage screen with NAME in its syntax line (LF ends).
+shopt -u patsub_replacement 2>/dev/null  # '&' in NAME is itself
+usage_screen() {
+  out=$(cat "$(dirname "${BASH_SOURCE[0]}")/../data/usage.txt"; printf x)
+  out=${out%x}
+  out=${out/@PROGRAM@/$1}
+}
+
+# fail WHAT: a failed check of a script's own.
+fail() { failures=$((failures + 1)); echo "FAIL: $*"; }
 
 finish() {
   echo "$cases cases, $failures failed"

@@ -9,6 +9,7 @@
 #
 #   hostile.sh PATH_TO_CORVANE
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../e2e/lib.sh"
 program=$(realpath "$1")
 export LC_ALL=C  # lengths and orders in bytes, as the program counts them
 
@@ -37,11 +38,16 @@ check() {
     [ "$want_file" = - ] || cmp "$want_file" "$tmp/out" | head -3
   fi
 }
-# expect STATUS OUTPUT ARG...: check with the expected output given as text.
-expect() {
-  local want_status=$1
-  printf '%s' "$2" >"$tmp/want"
-  shift 2
+# query STATUS RESULT... -- ARG...: check with query mode's output for the
+# RESULTs, written as results in tests/e2e/lib.sh takes them.
+query() {
+  local want_status=$1 out
+  shift
+  local lines=()
+  while [ "$1" != -- ]; do lines+=("$1"); shift; done
+  shift
+  results "${lines[@]}"
+  printf '%s' "$out" >"$tmp/want"
   check "$want_status" "$tmp/want" "$@"
 }
 repeat() { local text; printf -v text "%$2s" ""; printf '%s' "${text// /$1}"; }
@@ -66,25 +72,21 @@ for length in 259 260 261; do
   make_file "$path"
   declare "path$length=$path"
 done
-expect 2 $'\n'"*NotProtected: $path259"$'\n' "$path259"
-expect 0 $'\n'"*FileNotFound: "$'\n' "$path260"
-expect 13 $'\n'"*FileNotFound: ${path261:0:260}"$'\n' "$path261"
-expect 13 $'\n'"*FileNotFound: ${path259}x"$'\n' "${path259}x"
+query 2 "N $path259" -- "$path259"
+query 0 "F " -- "$path260"
+query 13 "F ${path261:0:260}" -- "$path261"
+query 13 "F ${path259}x" -- "${path259}x"
 huge=$tmp/$(repeat h 100000)
-expect 13 $'\n'"*FileNotFound: ${huge:0:260}"$'\n' "$huge"
-expect 2 $'\n'"*FileNotFound: ${huge:0:260}"$'\n'"*NotProtected: $path259"$'\n' "$huge" "$path259"
-stars=$(repeat '*' 100000)
-expect 13 $'\n'"*FileNotFound: ${stars:0:260}"$'\n' "$stars"
+query 13 "F ${huge:0:260}" -- "$huge"
 # A short relative name in a deep directory: its full path does not fit.
 run=(env -C "$(dirname "$path260")" "$program")
-expect 0 $'\n'"*FileNotFound: "$'\n' "$(basename "$path260")"
+query 0 "F " -- "$(basename "$path260")"
 run=("$program")
 
 # --- Every byte from 0x01 to 0xFF but '/' in a name: each alone in a name
 # in a directory of its own (so '*' and '?' match only themselves), all of
 # those below 0x80 in one name and all the others in another, and all of
 # them in one name, whose path is too long to be searched.
-want=""
 names=()
 all="" low="" high=""
 for byte in $(seq 1 255); do
@@ -92,68 +94,49 @@ for byte in $(seq 1 255); do
   printf -v char "\\x$(printf %02x "$byte")"
   all+=$char
   [ "$byte" -lt 128 ] && low+=$char || high+=$char
-  name=$tmp/bytes/$byte/x${char}y
-  make_file "$name"
-  names+=("$name")
-  want+=$'\n'"*NotProtected: $name"
+  names+=("$tmp/bytes/$byte/x${char}y")
+  make_file "${names[-1]}"
 done
 make_file "$tmp/low/$low"
 make_file "$tmp/high/$high"
 make_file "$tmp/all/$all"
-expect 2 "$want"$'\n' "${names[@]}"
-expect 2 $'\n'"*NotProtected: $tmp/low/$low"$'\n'"*NotProtected: $tmp/high/$high"$'\n' \
-  "$tmp/low/$low" "$tmp/high/$high"
+query 2 "${names[@]/#/N }" -- "${names[@]}"
+query 2 "N $tmp/low/$low" "N $tmp/high/$high" -- "$tmp/low/$low" "$tmp/high/$high"
 long_all=$tmp/all/$all
-expect 13 $'\n'"*FileNotFound: ${long_all:0:260}"$'\n' "$long_all"
+query 13 "F ${long_all:0:260}" -- "$long_all"
 
 # --- Empty arguments: each is a name that matches nothing, and leaves the
 # status as the match before it set it.
-expect 13 $'\n'"*FileNotFound: "$'\n' ""
-expect 13 $'\n'"*FileNotFound: "$'\n'"*FileNotFound: "$'\n'"*FileNotFound: "$'\n' "" "" ""
-expect 2 $'\n'"*NotProtected: $path259"$'\n'"*FileNotFound: "$'\n' "$path259" ""
+query 2 "N $path259" "F " -- "$path259" ""
 mapfile -t empties < <(yes "" | head -n 5000)
-for _ in "${empties[@]}"; do printf '\n*FileNotFound: '; done >"$tmp/empties.want"
-echo >>"$tmp/empties.want"
-check 13 "$tmp/empties.want" "${empties[@]}"
+query 13 "${empties[@]/#/F }" -- "${empties[@]}"
 
 # --- Patterns of wildcards alone, relative and absolute, in a directory of
 # a few names; every match in directory order, "." and ".." resolved too.
 mkdir "$tmp/w"
 touch "$tmp/w/a" "$tmp/w/bb" "$tmp/w/ccc"
-# lines REGEX: writes the run's output for the names in w that match REGEX
-# as the expectation.
+# lines DIR REGEX: the expected output for the names in DIR that match REGEX,
+# in directory order, with "." and ".." resolved, in $tmp/want.
 lines() {
-  local name out=""
-  while read -r name; do
-    case $name in
-      .) out+=$'\n'"*NotProtected: $tmp/w" ;;
-      ..) out+=$'\n'"*NotProtected: $tmp" ;;
-      *) out+=$'\n'"*NotProtected: $tmp/w/$name" ;;
-    esac
-  done < <(cd "$tmp/w" && ls -f | grep -x -E -- "$1")
-  printf '%s\n' "$out" >"$tmp/want"
+  (cd "$1" && ls -f) | grep -x -E -- "$2" | awk -v dir="$1" '
+    BEGIN { parent = dir; sub(/\/[^\/]*$/, "", parent) }
+    { printf "\n*NotProtected: %s", $0 == "." ? dir : $0 == ".." ? parent : dir "/" $0 }
+    END { printf "\n" }' >"$tmp/want"
 }
 run=(env -C "$tmp/w" "$program")
 for pattern in '*' '**' '*?*' "$(repeat '*' 259)" "$(repeat '*' 260)" "$tmp/w/*"; do
-  lines '.+' && check 2 "$tmp/want" "$pattern"
+  lines "$tmp/w" '.+' && check 2 "$tmp/want" "$pattern"
 done
-lines '.' && check 2 "$tmp/want" '?'
-lines '..' && check 2 "$tmp/want" '??'
-lines '...' && check 2 "$tmp/want" '???'
-expect 13 $'\n'"*FileNotFound: ????"$'\n' '????'
-expect 13 $'\n'"*FileNotFound: $(repeat '?' 260)"$'\n' "$(repeat '?' 300)"
+for n in 1 2 3; do lines "$tmp/w" "$(repeat . $n)" && check 2 "$tmp/want" "$(repeat '?' $n)"; done
+query 13 "F ????" -- '????'
+query 13 "F $(repeat '?' 260)" -- "$(repeat '?' 300)"
 check any - '/*' '/*/*' '*/*'
 run=("$program")
 
 # --- '*' over a directory of 100,000 entries, in directory order.
 mkdir "$tmp/big"
 (cd "$tmp/big" && seq -f 'entry%06g' 1 100000 | xargs touch)
-(cd "$tmp/big" && ls -f) | awk -v dir="$tmp/big" '
-  $0 == "." { printf "\n*NotProtected: %s", dir; next }
-  $0 == ".." { printf "\n*NotProtected: %s", substr(dir, 1, length(dir) - 4); next }
-  { printf "\n*NotProtected: %s/%s", dir, $0 }
-  END { printf "\n" }' >"$tmp/big.want"
-check 2 "$tmp/big.want" "$tmp/big/*"
+lines "$tmp/big" '.+' && check 2 "$tmp/want" "$tmp/big/*"
 
 # --- A directory that may not be read: its pattern and the names in it
 # match nothing; the directory itself is there. Root reads everything, so
@@ -166,9 +149,9 @@ if [ "$(id -u)" -eq 0 ]; then
   run=(setpriv --reuid=65534 --regid=65534 --clear-groups -- "$tmp/corvane")
 fi
 if "${run[@]}" /nonexistent >/dev/null 2>&1 || [ $? -lt 126 ]; then
-  expect 13 $'\n'"*FileNotFound: $tmp/locked/*"$'\n' "$tmp/locked/*"
-  expect 13 $'\n'"*FileNotFound: $tmp/locked/file"$'\n' "$tmp/locked/file"
-  expect 2 $'\n'"*NotProtected: $tmp/locked"$'\n' "$tmp/locked"
+  query 13 "F $tmp/locked/*" -- "$tmp/locked/*"
+  query 13 "F $tmp/locked/file" -- "$tmp/locked/file"
+  query 2 "N $tmp/locked" -- "$tmp/locked"
 else
   echo "skipped: the unreadable directory (no unprivileged user to run as)"
 fi
@@ -176,20 +159,13 @@ run=("$program")
 
 # --- Element 0 of 100,000 bytes, and with every byte: the usage screen
 # shows what follows its last '/' within the first 260 bytes.
-shopt -u patsub_replacement 2>/dev/null  # '&' in a replacement is itself
-usage_for() {
-  local text
-  text=$(cat "$here/../data/usage.txt"; printf x)
-  text=${text%x}
-  printf '%s' "${text/@PROGRAM@/$1}" >"$tmp/usage.want"
-}
 long_zero=$(repeat n 100000)
-usage_for "$(repeat n 260)"
+usage_screen "$(repeat n 260)" && printf '%s' "$out" >"$tmp/want"
 run=(bash -c 'exec -a "$0" "$@"' "$long_zero" "$program")
-check 1 "$tmp/usage.want" /?
-usage_for "${all:0:260}"
+check 1 "$tmp/want" /?
+usage_screen "${all:0:260}" && printf '%s' "$out" >"$tmp/want"
 run=(bash -c 'exec -a "$0" "$@"' "$all" "$program")
-check 1 "$tmp/usage.want" -?
+check 1 "$tmp/want" -?
 run=("$program")
 
 # --- Standard output that cannot be written, is closed, or whose reader has

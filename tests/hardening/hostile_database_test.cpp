@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,15 +23,6 @@ using testing::TempTree;
 
 const std::string kDigest = "0123456789abcdef0123456789ABCDEF";
 
-std::u16string Wide(const std::string& bytes) {
-  std::u16string wide;
-  for (char byte : bytes) wide += static_cast<unsigned char>(byte);
-  return wide;
-}
-std::string Narrow(const char16_t* text) {
-  return std::string(text, text + std::char_traits<char16_t>::length(text));
-}
-
 // Bytes of every value, newlines among them, the same on every run.
 std::string Garbage(std::size_t size, std::uint32_t seed) {
   std::string bytes(size, '\0');
@@ -44,7 +36,7 @@ std::string Garbage(std::size_t size, std::uint32_t seed) {
 // The answer SfcIsFileProtected gives for `path`: 0 when protected, else
 // its last error.
 std::uint32_t Answer(PosixPlatform& platform, const std::string& path) {
-  const std::u16string wide = Wide(path);
+  const std::u16string wide = testing::Wide(path);
   return platform.SfcIsFileProtected(nullptr, wide.c_str()) != 0 ? 0 : platform.GetLastError();
 }
 
@@ -60,15 +52,10 @@ std::size_t ExpectDatabase(const std::string& directory, const Answers& answers)
     EXPECT_EQ(Answer(fresh, path), answer) << "first question: " << path.size();
   }
   PosixPlatform platform(directory);
-  std::vector<std::string> listed;
-  ProtectedFileData record = {};
-  while (platform.SfcGetNextProtectedFile(nullptr, &record) != 0) {
-    listed.push_back(Narrow(record.FileName));
-    if (listed.size() > 1 && !(listed[listed.size() - 2] < listed.back()))
-      ADD_FAILURE() << listed[listed.size() - 2] << " listed before " << listed.back();
-  }
-  EXPECT_EQ(platform.GetLastError(), kErrorNoMoreFiles);
-  EXPECT_EQ(record.FileNumber, listed.size());
+  const std::vector<std::string> listed = testing::Listing(platform);
+  EXPECT_TRUE(std::adjacent_find(listed.begin(), listed.end(), std::greater_equal<>()) ==
+              listed.end())
+      << "not sorted or not unique";
   for (const std::string& path : listed) EXPECT_EQ(Answer(platform, path), 0u) << path;
   for (const auto& [path, answer] : answers) {
     EXPECT_EQ(Answer(platform, path), answer) << "later question: " << path.size();
@@ -103,7 +90,8 @@ TEST(HostileDatabase, AnswersAndListingStayConsistent) {
        "",
        {{"pkg.md5sums", Line("@/good") + kDigest.substr(1) + "  @/short\n" + kDigest +
                             "0  @/long\n" + "0123456789abcdefg123456789abcdef  @/nothex\n" +
-                            kDigest + " @/onespace\n" + kDigest + "  \n\n  \n" + kDigest +
+                            kDigest + " @/onespace\n" + kDigest + "\t\t@/tabs\n" + kDigest +
+                            "  \n\n  \nshort  x\n" + kDigest +
                             "  @/crlf\r\n" + kDigest + std::string("  @/nul\0x\n", 10) +
                             Line("@/after") + kDigest + "  @/unterminated"}},
        {{"@/good", 0},
@@ -113,6 +101,7 @@ TEST(HostileDatabase, AnswersAndListingStayConsistent) {
         {"@/long", 2},
         {"@/nothex", 2},
         {"@/onespace", 2},
+        {"@/tabs", 2},
         {"@/crlf", 2},
         {"@/crlf\r", 0},
         {"@/nul", 2},

@@ -12,17 +12,8 @@ exe=$(realpath "$1") probe=$(realpath "$2") sfc_double=$(realpath "$3")
 . "$here/../windows/wine_prefix.sh"
 repeat() { local text; printf -v text "%$2s" ""; printf '%s' "${text// /$1}"; }
 
-# run STATUS OUTPUT ARG: as expect, the program started by the probe, so
-# STATUS is the whole exit code. ARG holds no blank.
-run() {
-  local status=$1 output=$2
-  shift 2
-  local saved=("${CORVANE[@]}")
-  CORVANE=("$WINE" "$probe" run "$(winpath "$program")")
-  expect 0 "${output}exit $status
-" "corvane.exe $*"
-  CORVANE=("${saved[@]}")
-}
+# run STATUS ARG: full (tests/windows/wine_prefix.sh) with $program and $out.
+run() { full "$1" "$out" "$program" corvane.exe "$2"; }
 
 dir=$scratch/files
 mkdir -p "$dir" "$scratch/own" "$scratch/double"
@@ -37,51 +28,24 @@ program=$scratch/own/corvane.exe
 # just before the first one, and the next line is whole again. Wine's
 # service protects nothing; the double protects everything, and the status
 # is the last long path's length in UTF-16 units (the emoji counts two).
-run 2 "
-*NotProtected: $F
-*NotProtected: $S
-*NotProtected: $F\\a.txt
-*NotProtected: $F\\b
-*NotProtected: $F\\
-*NotProtected: $F\\
-*NotProtected: $F\\
-" "$F\\*"
+cut=("N $F" "N $S" "N $F\\a.txt" "N $F\\b" "N $F\\" "N $F\\" "N $F\\")
+results "${cut[@]}" && run 2 "$F\\*"
 program=$scratch/double/corvane.exe
 export WINEDLLOVERRIDES=sfc=n
-SFC_DOUBLE_ANSWER=0 run $((${#F} + 7)) "
-ProtectedFile: $F
-ProtectedFile: $S
-ProtectedFile: $F\\a.txt
-ProtectedFile: $F\\b
-ProtectedFile: $F\\
-ProtectedFile: $F\\
-ProtectedFile: $F\\
-" "$F\\*"
+results "${cut[@]/#N/P}" && SFC_DOUBLE_ANSWER=0 run $((${#F} + 7)) "$F\\*"
 
 # The protected list: entries cut the same way, every one counted.
 CORVANE=("$WINE" "$scratch/double/corvane.exe")
-SFC_DOUBLE_LIST='C:\中\a.dll|C:\b.dll|C:\Ā|C:\😀' expect 18 "
-C:\\
-C:\\b.dll
-C:\\
-C:\\
-
-4 files displayed.
-" /l
+listing 'C:\' 'C:\b.dll' 'C:\' 'C:\'
+SFC_DOUBLE_LIST='C:\中\a.dll|C:\b.dll|C:\Ā|C:\😀' expect 18 "$out" /l
 
 # Arguments arrive as narrow text in the ANSI code page: a character it
 # lacks arrives as '?' (a wildcard) or as a look-alike, so the answer is for
 # every name that matches what arrived.
 program=$scratch/own/corvane.exe
 unset WINEDLLOVERRIDES
-run 2 "
-*NotProtected: $F\\a.txt
-*NotProtected: $F\\
-*NotProtected: $F\\
-" "$F\\中.txt"
-run 2 "
-*NotProtected: $F\\a.txt
-" "$F\\Ā.txt"
+results "N $F\\a.txt" "N $F\\" "N $F\\" && run 2 "$F\\中.txt"
+results "N $F\\a.txt" && run 2 "$F\\Ā.txt"
 
 # --- Arguments of 259, 260, 261 and 32,000 characters. The full path buffer
 # takes 259 characters and the terminator, so a 260-character path is found
@@ -95,31 +59,17 @@ for length in 259 260 261; do
   touch "$base/$name"
   declare "arg$length=$windows_base\\$name"
 done
-run 2 "
-*NotProtected: $arg259
-" "$arg259"
-run 0 "
-*FileNotFound: 
-" "$arg260"
-run 13 "
-*FileNotFound: ${arg261:0:260}
-" "$arg261"
+results "N $arg259" && run 2 "$arg259"
+results "F " && run 0 "$arg260"
+results "F ${arg261:0:260}" && run 13 "$arg261"
 huge=$(repeat x 32000)
-run 13 "
-*FileNotFound: ${huge:0:260}
-" "$huge"
+results "F ${huge:0:260}" && run 13 "$huge"
 
 # --- Names Windows reserves: devices, and the \\?\ prefix, which
 # the full path keeps.
-run 2 "
-*NotProtected: \\\\.\\NUL
-" NUL
-run 13 "
-*FileNotFound: \\\\?\\
-" '\\?\'
-run 2 "
-*NotProtected: \\\\?\\$F\\a.txt
-" "\\\\?\\$F\\a.txt"
+results 'N \\.\NUL' && run 2 NUL
+results 'F \\?\' && run 13 '\\?\'
+results "N \\\\?\\$F\\a.txt" && run 2 "\\\\?\\$F\\a.txt"
 
 # Output that cannot be written: the write failure's code (disk full 112,
 # invalid handle 6), never the status of a full run.

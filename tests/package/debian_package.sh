@@ -8,37 +8,27 @@ here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 . "$here/../e2e/lib.sh"
 export LC_ALL=C
-fail() { failures=$((failures + 1)); echo "FAIL: $*"; }
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-if ! "$1" --config "$2" -B "$tmp/out" >"$tmp/cpack.log" 2>&1; then
-  cat "$tmp/cpack.log"
-  fail "cpack could not make the package"
-  finish
-  exit 1
-fi
+"$1" --config "$2" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || cat "$tmp/cpack.log"
 arch=$(dpkg --print-architecture)
 deb=$tmp/out/corvane_1.00-1_$arch.deb
-if [ ! -f "$deb" ]; then
-  fail "no corvane_1.00-1_$arch.deb; cpack made: $(cd "$tmp/out" && ls -- *.deb)"
-  finish
-  exit 1
-fi
+[ -f "$deb" ] || { fail "cpack made no ${deb##*/}: $(ls "$tmp/out" 2>&1)"; finish; exit 1; }
 
 # Control fields: Depends is dpkg-shlibdeps' answer for the program's libraries.
-field_is() {
+while IFS='|' read -r field pattern; do
   cases=$((cases + 1))
-  local got
-  got=$(dpkg-deb -f "$deb" "$1")
-  [[ $got =~ ^$2$ ]] || fail "$1 is \"$got\", wanted /^$2\$/"
-}
-field_is Package corvane
-field_is Version '1\.00-1'
-field_is Architecture "$arch"
-field_is Maintainer 'The Corvane project <corvane@example\.org>'
-field_is Section utils
-field_is Depends '(.*, )?libc6 \(>= [0-9.~]+\)(, .*)?'
+  got=$(dpkg-deb -f "$deb" "$field")
+  [[ $got =~ ^$pattern$ ]] || fail "$field is \"$got\", wanted /^$pattern\$/"
+done <<FIELDS
+Package|corvane
+Version|1\.00-1
+Architecture|$arch
+Maintainer|The Corvane project <corvane@example\.org>
+Section|utils
+Depends|(.*, )?libc6 \(>= [0-9.~]+\)(, .*)?
+FIELDS
 
 # Every file where the install rules put it, owned by root, the program
 # executable by all.
@@ -75,11 +65,8 @@ done
 # The unpacked program: its usage screen under the name it is installed as,
 # the package database's answer for a system file, and the list's end.
 CORVANE=("$root/usr/bin/corvane")
-usage=$(usage_screen corvane; printf x)
-expect 1 "${usage%x}" /?
-if [ -f /var/lib/dpkg/info/coreutils.md5sums ]; then
-  expect 11 $'\n'"ProtectedFile: /usr/bin/ls"$'\n' /usr/bin/ls
-fi
+usage_screen corvane && expect 1 "$out" /?
+[ -f /var/lib/dpkg/info/coreutils.md5sums ] && results "P /usr/bin/ls" && expect 11 "$out" /usr/bin/ls
 cases=$((cases + 1))
 status=0
 "${CORVANE[@]}" /l >"$tmp/list" 2>/dev/null || status=$?

@@ -4,12 +4,10 @@
 # this build of the program, the output and statuses the page prints.
 #
 #   man_page.sh CORVANE_1 CORVANE
-set -u
+. "$(dirname "$0")/../e2e/lib.sh"
 page=$(realpath "$1")
 program=$(realpath "$2")
 export LC_ALL=C.UTF-8
-failures=0
-fail() { failures=$((failures + 1)); echo "FAIL: $*"; }
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

@@ -7,34 +7,11 @@
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 . "$here/../e2e/lib.sh"
-fail() { failures=$((failures + 1)); echo "FAIL: $*"; }
+. "$here/../windows/wine_prefix.sh"
 
-tmp=$(mktemp -d)
-WINE=${WINE:-}
-for candidate in /usr/lib/wine/wine64 "$(command -v wine64 || true)"; do
-  [ -z "$WINE" ] && [ -n "$candidate" ] && [ -x "$candidate" ] && WINE=$candidate
-done
-WINESERVER=$(dirname "${WINE:-.}")/wineserver
-[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver || true)
-export WINEDEBUG=-all LC_ALL=C.UTF-8 WINEPREFIX=$tmp/prefix
-cleanup() {
-  [ -n "$WINE" ] && [ -d "$WINEPREFIX" ] && [ -n "$WINESERVER" ] && "$WINESERVER" -k 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-if ! "$1" --config "$2" -B "$tmp/out" >"$tmp/cpack.log" 2>&1; then
-  cat "$tmp/cpack.log"
-  fail "cpack could not make the archive"
-  finish
-  exit 1
-fi
-zip=$tmp/out/corvane-1.00-win64.zip
-if [ ! -f "$zip" ]; then
-  fail "no corvane-1.00-win64.zip; cpack made: $(cd "$tmp/out" && ls -- *.zip)"
-  finish
-  exit 1
-fi
+"$1" --config "$2" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 || cat "$scratch/cpack.log"
+zip=$scratch/out/corvane-1.00-win64.zip
+[ -f "$zip" ] || { fail "cpack made no ${zip##*/}: $(ls "$scratch/out" 2>&1)"; finish; exit 1; }
 
 # One folder named as the archive, holding the program and its two texts.
 cases=$((cases + 1))
@@ -50,33 +27,18 @@ for doc in README.md:README.md LICENSE:LICENSE.txt; do
     fail "${doc##*:} in the archive is not ${doc%%:*}"
 done
 
-unzip -q "$zip" -d "$tmp/unpacked"
-program=$tmp/unpacked/corvane-1.00-win64/corvane.exe
+unzip -q "$zip" -d "$scratch/unpacked"
+program=$scratch/unpacked/corvane-1.00-win64/corvane.exe
 cases=$((cases + 1))
 file -b "$program" | grep -q '^PE32+ executable (console) x86-64' ||
   fail "corvane.exe is $(file -b "$program")"
 
-if [ -z "$WINE" ]; then
-  fail "wine64 was not found: install Debian's wine64 package or set WINE"
-  finish
-  exit 1
-fi
-if ! WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot --init >"$tmp/wineboot.log" 2>&1; then
-  cat "$tmp/wineboot.log"
-  fail "wineboot could not make a Wine prefix"
-  finish
-  exit 1
-fi
-
 # Wine's own service protects nothing and its list is empty; what matters
 # here is that the packed program starts, answers and ends with its statuses.
 CORVANE=("$WINE" "$program")
-CORVANE_EOL=crlf
-readme="Z:${program%/corvane.exe}/README.md"
-readme=${readme//\//\\}
-expect 2 $'\n'"*NotProtected: $readme"$'\n' "$readme"
-expect 18 $'\n\n'"0 files displayed."$'\n' /l
-usage=$(usage_screen corvane.exe; printf x)
-expect 1 "${usage%x}" /?
+readme=$(winpath "${program%/corvane.exe}/README.md")
+results "N $readme" && expect 2 "$out" "$readme"
+listing && expect 18 "$out" /l
+usage_screen corvane.exe && expect 1 "$out" /?
 
 finish

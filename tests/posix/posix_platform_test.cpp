@@ -18,15 +18,9 @@ namespace {
 
 using Names = std::set<std::string>;
 
-// Byte b as U+00bb: through unsigned char, so bytes above 0x7f do not sign-extend.
-std::u16string Wide(const std::string& bytes) {
-  std::u16string wide;
-  for (unsigned char byte : bytes) wide.push_back(byte);
-  return wide;
-}
-std::string Narrow(const char16_t* text) {
-  return std::string(text, text + std::char_traits<char16_t>::length(text));
-}
+using testing::Narrow;
+using testing::Wide;
+
 std::string CurrentDirectory() {
   char buffer[PATH_MAX];
   return getcwd(buffer, sizeof buffer);

@@ -1,12 +1,17 @@
-// A directory tree of a test's own under the temporary directory, removed
-// with everything in it when the test ends.
+// Shared by the POSIX tests: a directory tree of a test's own under the
+// temporary directory, removed with everything in it when the test ends, and
+// the byte-for-character conversions the platform makes.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include "platform/posix/posix_platform.h"
 
 namespace corvane::posix::testing {
 
@@ -37,5 +42,27 @@ class TempTree {
  private:
   std::string root_;
 };
+
+// Byte b as U+00bb: through unsigned char, so bytes above 0x7f do not sign-extend.
+inline std::u16string Wide(const std::string& bytes) {
+  std::u16string wide;
+  for (unsigned char byte : bytes) wide.push_back(byte);
+  return wide;
+}
+inline std::string Narrow(const char16_t* text) {
+  return std::string(text, text + std::char_traits<char16_t>::length(text));
+}
+
+// The whole protected list, each entry advancing the position by one.
+inline std::vector<std::string> Listing(PosixPlatform& platform) {
+  std::vector<std::string> listed;
+  ProtectedFileData record = {};
+  while (platform.SfcGetNextProtectedFile(nullptr, &record) != 0) {
+    listed.push_back(Narrow(record.FileName));
+    EXPECT_EQ(record.FileNumber, listed.size());
+  }
+  EXPECT_EQ(platform.GetLastError(), kErrorNoMoreFiles);
+  return listed;
+}
 
 }  // namespace corvane::posix::testing

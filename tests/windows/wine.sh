@@ -19,30 +19,10 @@ imports() {
 }
 dlls() { imports | cut -d' ' -f1 | uniq; }
 bound() { imports | grep -E '^sfc\.dll | GetProcAddress$'; }
-CORVANE=(dlls)
-expect 0 "kernel32.dll
-msvcrt.dll
-sfc.dll
-" imported-dlls
-CORVANE=(bound)
-expect 0 "sfc.dll SfcGetNextProtectedFile
-sfc.dll SfcIsFileProtected
-" bound-at-load-time
+CORVANE=(dlls) && expect 0 $'kernel32.dll\nmsvcrt.dll\nsfc.dll\n' imported-dlls
+CORVANE=(bound) && expect 0 $'sfc.dll SfcGetNextProtectedFile\nsfc.dll SfcIsFileProtected\n' bound
 
 . "$here/wine_prefix.sh"
-
-# full STATUS OUTPUT PROGRAM ARGV0 [ARG...]: as expect, with PROGRAM started by
-# the probe under element 0 ARGV0, and STATUS its whole exit code. The elements
-# are joined with blanks, so none may hold one.
-full() {
-  local status=$1 output=$2 program=$3
-  local saved=("${CORVANE[@]}")
-  shift 3
-  CORVANE=("$WINE" "$probe" run "$(winpath "$program")")
-  expect 0 "${output}exit $status
-" "$*"
-  CORVANE=("${saved[@]}")
-}
 
 # --- The version record and the icon, as Windows reads them back.
 CORVANE=("$WINE" "$probe")
@@ -70,41 +50,21 @@ CORVANE=("$WINE" "$own/corvane.exe")
 
 # Every match in Wine's order, "." and ".." joined to the prefix like any
 # name; é reaches the output as the byte E9.
-expect 2 "
-*NotProtected: $F
-*NotProtected: $T
-*NotProtected: $F\\alpha.txt
-*NotProtected: $F\\beta.txt
-*NotProtected: $F\\caf$E9.txt
-*NotProtected: $F\\sub
-" "$F\\*"
-expect 13 "
-*FileNotFound: $F\\missing.txt
-" "$F\\missing.txt"
+results "N $F" "N $T" "N $F\\alpha.txt" "N $F\\beta.txt" "N $F\\caf$E9.txt" "N $F\\sub"
+expect 2 "$out" "$F\\*"
+results "F $F\\missing.txt" && expect 13 "$out" "$F\\missing.txt"
 # Without a backslash there is no prefix: each match is resolved against the
 # current directory, which holds only beta.txt, whichever drive was searched.
-expect 0 "
-*FileNotFound: $CWD\\alpha.txt
-*NotProtected: $CWD\\beta.txt
-*FileNotFound: $CWD\\caf$E9.txt
-" "Z:$tree/files/*a*"
-expect 2 "
-*FileNotFound: $CWD\\only-on-c.txt
-*NotProtected: $CWD\\beta.txt
-" C:only-on-c.txt C:beta.txt
-expect 18 "
-
-0 files displayed.
-" /l
+results "F $CWD\\alpha.txt" "N $CWD\\beta.txt" "F $CWD\\caf$E9.txt"
+expect 0 "$out" "Z:$tree/files/*a*"
+results "F $CWD\\only-on-c.txt" "N $CWD\\beta.txt" && expect 2 "$out" C:only-on-c.txt C:beta.txt
+listing && expect 18 "$out" /l
 
 # The usage screen names what follows element 0's last backslash: Wine hands
 # over a full DOS path, and '/' ends no directory prefix.
-usage=$(usage_screen corvane.exe; printf x)
-expect 1 "${usage%x}"
-usage=$(usage_screen corvane; printf x)
-full 1 "${usage%x}" "$own/corvane.exe" corvane -?
-usage=$(usage_screen "Z:$own/corvane.exe"; printf x)
-full 1 "${usage%x}" "$own/corvane.exe" "Z:$own/corvane.exe" /?
+usage_screen corvane.exe && expect 1 "$out"
+usage_screen corvane && full 1 "$out" "$own/corvane.exe" corvane -?
+usage_screen "Z:$own/corvane.exe" && full 1 "$out" "$own/corvane.exe" "Z:$own/corvane.exe" /?
 
 # --- The double beside the program (see sfc_double.cpp), not Wine's own.
 dbl=$scratch/double
@@ -119,75 +79,32 @@ name=$(printf 'x%.0s' $(seq $((258 - ${#S} - 5))))
 touch "$tree/sys/$name.dll" "$tree/sys/kernel.dll"
 L=$S\\$name.dll K=$S\\kernel.dll
 
-# query ANSWER STATUS OUTPUT ARG: query mode, the double answering ANSWER.
-query() { SFC_DOUBLE_ANSWER=$1 full "$2" "$3" "$dbl/corvane.exe" corvane.exe "$4"; }
-query 0 258 "
-ProtectedFile: $L
-" "$L"
-query 2 2 "
-*NotProtected: $K
-" "$K"
+# query ANSWER STATUS ARG: query mode, the double answering ANSWER, with $out
+# as the expected output.
+query() { SFC_DOUBLE_ANSWER=$1 full "$2" "$out" "$dbl/corvane.exe" corvane.exe "$3"; }
+results "P $L" && query 0 258 "$L"
+results "N $K" && query 2 2 "$K"
 # No prefix again: the match is not in the current directory, so its long
 # path is not obtained.
-query 0 0 "
-*FileNotFound: $CWD\\kernel.dll
-" "Z:$tree/sys/kernel.dll"
-query 0 13 "
-*FileNotFound: $S\\missing.dll
-" "$S\\missing.dll"
+results "F $CWD\\kernel.dll" && query 0 0 "Z:$tree/sys/kernel.dll"
+results "F $S\\missing.dll" && query 0 13 "$S\\missing.dll"
 # A failed query: the error report, with Wine's text for the code if it has
-# one (FormatMessage's CR LF, written in text mode).
-query 5 5 "
-
-System error 5 has occurred.
-
-Access denied.$CR
-
-" "$K"
-query 3000 3000 "
-
-System error 3000 has occurred.
-
-
-" "$K"
-query 0x80000005 $((0x80000005)) "
-
-System error -2147483643 has occurred.
-
-
-" "$K"
+# one (FormatMessage's CR LF, written in text mode), then the lone line break.
+report 5 "Access denied.$CR"$'\n\n' && query 5 5 "$K"
+report 3000 $'\n' && query 3000 3000 "$K"
+report -2147483643 $'\n' && query 0x80000005 $((0x80000005)) "$K"
 # Codes 2100 to 2999 take their text from netmsg.dll, which Wine lacks.
 cp "$probe" "$dbl/netmsg.dll"
-query 2100 2100 "
-
-System error 2100 has occurred.
-
-Text of 2100 from the module.$CR
-
-" "$K"
+report 2100 "Text of 2100 from the module.$CR"$'\n\n' && query 2100 2100 "$K"
 
 # List mode. An entry that fills the whole record without a terminator is cut
 # to fit; a walk may end with code 0; a failure keeps the entries before it.
 entry=$(printf 'e%.0s' $(seq 300))
-SFC_DOUBLE_LIST="C:\\Windows\\notepad.exe|$entry|C:\\sfc.dll" expect 18 "
-C:\\Windows\\notepad.exe
-${entry:0:259}
-C:\\sfc.dll
-
-3 files displayed.
-" /l
-SFC_DOUBLE_LIST='C:\one.dll' SFC_DOUBLE_LIST_END=0 expect 0 "
-C:\\one.dll
-
-1 files displayed.
-" -list
-SFC_DOUBLE_LIST='C:\one.dll|C:\two.dll' SFC_DOUBLE_LIST_END=5 expect 5 "
-C:\\one.dll
-C:\\two.dll
-
-System error 5 has occurred.
-
-Access denied.$CR
-" /l
+listing 'C:\Windows\notepad.exe' "${entry:0:259}" 'C:\sfc.dll'
+SFC_DOUBLE_LIST="C:\\Windows\\notepad.exe|$entry|C:\\sfc.dll" expect 18 "$out" /l
+listing 'C:\one.dll'
+SFC_DOUBLE_LIST='C:\one.dll' SFC_DOUBLE_LIST_END=0 expect 0 "$out" -list
+report 5 "Access denied.$CR"$'\n'
+SFC_DOUBLE_LIST='C:\one.dll|C:\two.dll' SFC_DOUBLE_LIST_END=5 expect 5 $'\nC:\\one.dll\nC:\\two.dll'"$out" /l
 
 finish

@@ -27,3 +27,16 @@ CORVANE_EOL=crlf
 # winpath PATH: the absolute Linux PATH as Wine's drive Z: shows it.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
+
+# full STATUS OUTPUT PROGRAM ARGV0 [ARG...]: as expect, with PROGRAM started by
+# $probe under element 0 ARGV0, and STATUS its whole exit code (Wine hands
+# Linux only the low 8 bits). The elements are joined with blanks, so none
+# may hold one.
+full() {
+  local status=$1 output=$2 program=$3
+  local saved=("${CORVANE[@]}")
+  shift 3
+  CORVANE=("$WINE" "$probe" run "$(winpath "$program")")
+  expect 0 "${output}exit $status"$'\n' "$*"
+  CORVANE=("${saved[@]}")
+}
