@@ -1,5 +1,5 @@
 // The POSIX protection service over hostile package databases, through the
-// Platform interface only: malformed lines, binary garbage, 1 MiB lines, cut
+// Platform interface only: malformed lines, binary garbage, 3 MiB lines, cut
 // diversions and a million entries. Whatever the database holds, the answers
 // must be the same on a first question and on a later one, and the listing
 // must be sorted, free of duplicates and protected entry by entry.
@@ -83,7 +83,8 @@ std::string Expand(const std::string& text, const std::string& root) {
 std::string Line(const std::string& path) { return kDigest + "  " + path + "\n"; }
 
 TEST(HostileDatabase, AnswersAndListingStayConsistent) {
-  const std::string mebibyte(1 << 20, 'm');
+  // Longer than a block of the listing's text, so that a directory needs a block of its own.
+  const std::string huge(3 << 20, 'm');
   const std::string garbage = Garbage(256 * 1024, 1);
   const std::vector<DatabaseCase> cases = {
       {"malformed lines",
@@ -113,15 +114,15 @@ TEST(HostileDatabase, AnswersAndListingStayConsistent) {
         {"empty.md5sums", ""},
         {"nul.md5sums", std::string(4096, '\0')}},
        {{"@/good", 0}, {"@/other", 2}}},
-      {"1 MiB lines",
-       "@/" + mebibyte + "\n@/moved\nother\n",
-       {{"pkg.md5sums", Line("@/" + mebibyte) + mebibyte + "\n" + Line("@/good") +
-                            Line("@/" + std::string(mebibyte.size() / 2, 'd') + "/name") +
-                            Line(std::string(mebibyte.size() / 4, '/') + "@/slashes")}},
-       {{"@/" + mebibyte, 2},
+      {"3 MiB lines",
+       "@/" + huge + "\n@/moved\nother\n",
+       {{"pkg.md5sums", Line("@/" + huge) + huge + "\n" + Line("@/good") +
+                            Line("@/" + std::string(huge.size(), 'd') + "/name") +
+                            Line(std::string(huge.size() / 4, '/') + "@/slashes")}},
+       {{"@/" + huge, 2},
         {"@/moved", 0},
         {"@/good", 0},
-        {"@/" + std::string(mebibyte.size() / 2, 'd') + "/name", 0},
+        {"@/" + std::string(huge.size(), 'd') + "/name", 0},
         {"@/slashes", 0}}},
       {"a diversion from a directory's path to a file's",
        "@/dir/\n@/to/name\nother\n",
