@@ -174,6 +174,7 @@ std::uint32_t DpkgDatabase::Scan(const SplitPath& asked, bool askable) {
       if (Split(diversion.to).name == asked.name) watched.push_back(NameHash(Split(from).name));
   }
 
+  const ListSet::OpeningAhead opening(lists_);
   for (std::size_t list = 0; list < lists_.size(); ++list) {
     int fd = -1;
     if (const int failure = lists_.Open(list, &fd); failure != 0) {
@@ -233,6 +234,7 @@ std::uint32_t DpkgDatabase::Look(const SplitPath& asked) {
 }
 
 std::uint32_t DpkgDatabase::Index() {
+  const ListSet::OpeningAhead opening(lists_, unindexed_);
   for (std::size_t list = unindexed_; list < lists_.size(); ++list) {
     int fd = -1;
     if (const int failure = lists_.Open(list, &fd); failure != 0) {
@@ -286,6 +288,7 @@ bool DpkgDatabase::IndexPiece(std::uint32_t list, std::span<char> lines, std::ui
 }
 
 std::uint32_t DpkgDatabase::Load() {
+  const ListSet::OpeningAhead opening(lists_);
   for (std::size_t list = 0; list < lists_.size(); ++list) {
     int fd = -1;
     if (const int failure = lists_.Open(list, &fd); failure != 0) {

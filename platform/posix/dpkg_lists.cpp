@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/posix/helper_thread.h"
+
 namespace corvane::posix {
 namespace {
 
@@ -121,22 +123,68 @@ int ListSet::Find(const std::string& info) {
 
 int ListSet::Open(std::size_t list, int* fd) {
   List& entry = lists_[list];
-  if (entry.failure < 0) {
-    entry.fd = openat(directory_, entry.name.c_str(), O_RDONLY | O_CLOEXEC);
-    entry.failure = entry.fd < 0 ? errno : 0;
-    if (entry.fd >= 0) ++kept_;
+  if (claims_ != nullptr) {
+    std::uint8_t claim = kUnclaimed;
+    if (!claims_[list].compare_exchange_strong(claim, kCallers, std::memory_order_acquire))
+      WaitWhile(claims_[list], std::uint8_t{kHelperOpening});
   }
+  if (entry.failure < 0) OpenEntry(entry);
   *fd = entry.fd;
   return entry.failure;
 }
 
+void ListSet::OpenEntry(List& entry) {
+  // Not blocking: a FIFO among the lists fails its read instead of hanging here.
+  entry.fd = openat(directory_, entry.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  entry.failure = entry.fd < 0 ? errno : 0;
+  if (entry.fd >= 0) kept_.fetch_add(1, std::memory_order_relaxed);
+}
+
+void ListSet::OpenAhead(std::size_t first) {
+  for (std::size_t list = first; list < lists_.size(); ++list) {
+    // Past the limit the caller opens and closes each list itself.
+    if (stop_ahead_.load(std::memory_order_relaxed) ||
+        kept_.load(std::memory_order_relaxed) >= keep_limit_)
+      return;
+    std::uint8_t claim = kUnclaimed;
+    if (!claims_[list].compare_exchange_strong(claim, kHelperOpening, std::memory_order_acquire))
+      continue;
+    if (lists_[list].failure < 0) OpenEntry(lists_[list]);
+    claims_[list].store(kHelperOpened, std::memory_order_release);
+  }
+}
+
+ListSet::OpeningAhead::OpeningAhead(ListSet& set, std::size_t first) : set_(set) {
+  if (set_.claims_ != nullptr || first >= set_.lists_.size()) return;
+  set_.claims_ = std::make_unique<std::atomic<std::uint8_t>[]>(set_.lists_.size());
+  // The descriptor table grows to its size here, while the process may have
+  // one thread: growing a table that threads share waits for an RCU grace
+  // period each time, milliseconds. F_DUPFD takes a free number only.
+  const auto highest = static_cast<int>(std::min(set_.keep_limit_, set_.lists_.size() + 16));
+  if (const int spare = fcntl(set_.directory_, F_DUPFD_CLOEXEC, highest); spare >= 0) close(spare);
+  set_.stop_ahead_.store(false, std::memory_order_relaxed);
+  set_.opener_ = StartHelper([&set, first] { set.OpenAhead(first); });
+  if (!set_.opener_.joinable()) {
+    set_.claims_.reset();
+    return;
+  }
+  started_ = true;
+}
+
+ListSet::OpeningAhead::~OpeningAhead() {
+  if (!started_) return;
+  set_.stop_ahead_.store(true, std::memory_order_relaxed);
+  set_.opener_.join();
+  set_.claims_.reset();
+}
+
 void ListSet::Release(std::size_t list) {
   List& entry = lists_[list];
-  if (entry.fd < 0 || kept_ <= keep_limit_) return;
+  if (entry.fd < 0 || kept_.load(std::memory_order_relaxed) <= keep_limit_) return;
   close(entry.fd);
   entry.fd = -1;
   entry.failure = -1;
-  --kept_;
+  kept_.fetch_sub(1, std::memory_order_relaxed);
 }
 
 void ListReader::Start(int fd, bool regular) {

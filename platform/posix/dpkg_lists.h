@@ -5,6 +5,7 @@
 // reading them in pieces of whole lines, and the paths their lines record.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace corvane::posix {
@@ -61,6 +63,23 @@ class ListSet {
   // Done with list `list` for now: it is closed when too many are open.
   void Release(std::size_t list);
 
+  // While one lives, a helper thread opens the lists from `first` on, in
+  // order, ahead of a caller that reads them one after another, as far as
+  // descriptors last. Meanwhile only one thread may use the set, through
+  // Open, Release and the accessors. One at a time; a second does nothing.
+  class OpeningAhead {
+   public:
+    explicit OpeningAhead(ListSet& set, std::size_t first = 0);
+    OpeningAhead(const OpeningAhead&) = delete;
+    OpeningAhead& operator=(const OpeningAhead&) = delete;
+    // Stops the helper and waits for it.
+    ~OpeningAhead();
+
+   private:
+    ListSet& set_;
+    bool started_ = false;
+  };
+
  private:
   struct List {
     std::string name;
@@ -68,11 +87,20 @@ class ListSet {
     int fd = -1;
     int failure = -1;  // -1 until opened
   };
+  // Who opens a list while opening ahead: whoever claims it first.
+  enum : std::uint8_t { kUnclaimed, kHelperOpening, kHelperOpened, kCallers };
+
+  void OpenEntry(List& entry);
+  // The helper's part of OpeningAhead.
+  void OpenAhead(std::size_t first);
 
   int directory_ = -1;
   std::vector<List> lists_;
-  std::size_t kept_ = 0;
-  std::size_t keep_limit_ = 0;  // descriptors the set may hold at once
+  std::atomic<std::size_t> kept_ = 0;
+  std::size_t keep_limit_ = 0;                           // descriptors the set may hold at once
+  std::unique_ptr<std::atomic<std::uint8_t>[]> claims_;  // by list, while opening ahead
+  std::atomic<bool> stop_ahead_ = false;
+  std::thread opener_;
 };
 
 // Reads one list at a time in pieces of whole lines, reusing one buffer.

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/posix/helper_thread.h"
+
 namespace corvane::posix {
 namespace {
 
@@ -147,6 +149,26 @@ void RecordedFiles::Add(std::uint32_t directory, std::string_view name) {
 }
 
 void RecordedFiles::SortListing(std::size_t limit) {
+  // Started first: a thread takes a while to begin running, and the tree
+  // is built meanwhile.
+  thread_ = StartHelper([this] {
+    int nobody = kNobody;
+    if (!maker_.compare_exchange_strong(nobody, kByThread)) return;
+    WaitWhile(prepared_, false);
+    if (!stop_.load(std::memory_order_relaxed)) MakeListing();
+  });
+  try {
+    Prepare(limit);
+  } catch (...) {
+    StopHelper();
+    throw;
+  }
+  prepared_.store(true, std::memory_order_release);
+}
+
+void RecordedFiles::Prepare(std::size_t limit) {
+  // The count shares its word with kAllMade.
+  if (files_.size() >= kAllMade) throw std::bad_alloc();
   limit_ = limit;
   root_ = Directory("");
   // The children of every directory, grouped by directory.
@@ -170,40 +192,66 @@ void RecordedFiles::SortListing(std::size_t limit) {
   for (const File& file : files_)
     children_[fill[file.directory]++] =
         Keys::Make(text_.View(file.name.at, file.name.size), file.name.at, file.name.size);
-  const Keys keys{*this};
-  const auto precedes = [&keys](const Child& a, const Child& b) { return keys.Precedes(a, b); };
-  for (std::size_t number = 0; number < directories; ++number) {
-    Child* const first = children_.get() + first_child_[number];
-    Child* const last = children_.get() + first_child_[number + 1];
-    // One package's files often make up a whole directory, already in order.
-    if (!std::is_sorted(first, last, precedes)) std::sort(first, last, precedes);
-  }
-  position_ = 0;
+  const std::size_t listing_bytes = std::max<std::size_t>(files_.size(), 1) * sizeof(Entry);
+  listing_ = {static_cast<Entry*>(AllocateLarge(listing_bytes)), LargeFree{listing_bytes}};
   walk_.clear();
-  Descend(root_);
+  walk_.reserve(directories);
 }
 
-bool RecordedFiles::Listed(std::uint32_t number, ListedFile* file) {
-  if (number < position_) {
-    position_ = 0;
-    walk_.clear();
-    Descend(root_);
+void RecordedFiles::MakeListing() {
+  // Told in batches: each telling moves a cache line to the other thread.
+  constexpr std::uint32_t kBatch = 256;
+  std::uint32_t count = 0;
+  Descend(root_);
+  for (Entry entry; Next(&entry);) {
+    listing_[count++] = entry;
+    if (count % kBatch != 0) continue;
+    if (stop_.load(std::memory_order_relaxed)) break;
+    listed_.store(count, std::memory_order_release);
   }
-  ListedFile next;
-  while (Next(&next))
-    if (position_++ == number) {
-      *file = next;
-      return true;
+  listed_.store(count | kAllMade, std::memory_order_release);
+}
+
+void RecordedFiles::StopHelper() {
+  if (!thread_.joinable()) return;
+  stop_.store(true, std::memory_order_relaxed);
+  prepared_.store(true, std::memory_order_release);
+  thread_.join();
+}
+
+RecordedFiles::~RecordedFiles() { StopHelper(); }
+
+bool RecordedFiles::Listed(std::uint32_t number, ListedFile* file) {
+  while (number >= made_ && !all_made_) {
+    std::uint32_t progress = listed_.load(std::memory_order_acquire);
+    if ((progress & ~kAllMade) <= number && (progress & kAllMade) == 0) {
+      int nobody = kNobody;
+      if (maker_.compare_exchange_strong(nobody, kByCaller))
+        MakeListing();
+      else
+        WaitWhile(listed_, progress);
+      progress = listed_.load(std::memory_order_acquire);
     }
-  return false;
+    made_ = progress & ~kAllMade;
+    all_made_ = (progress & kAllMade) != 0;
+  }
+  if (number >= made_) return false;
+  const Entry& entry = listing_[number];
+  *file = ListedFile{directory(entry.directory), text_.View(entry.name_at, entry.name_size)};
+  return true;
 }
 
 void RecordedFiles::Descend(std::uint32_t number) {
-  walk_.push_back(
-      {first_child_[number], first_child_[number], first_child_[number + 1], directory(number)});
+  Child* const first = children_.get() + first_child_[number];
+  Child* const last = children_.get() + first_child_[number + 1];
+  const Keys keys{*this};
+  const auto precedes = [&keys](const Child& a, const Child& b) { return keys.Precedes(a, b); };
+  // One package's files often make up a whole directory, already in order.
+  if (!std::is_sorted(first, last, precedes)) std::sort(first, last, precedes);
+  walk_.push_back({first_child_[number], first_child_[number], first_child_[number + 1], number});
 }
 
-bool RecordedFiles::Next(ListedFile* file) {
+bool RecordedFiles::Next(Entry* entry) {
   // Depth first through the tree; the same path twice comes out once.
   while (!walk_.empty()) {
     Range& range = walk_.back();
@@ -214,10 +262,9 @@ bool RecordedFiles::Next(ListedFile* file) {
     const Child& child = children_[range.at++];
     if (Keys::IsDirectory(child)) {
       Descend(child.word & ~kDirectoryBit);
-    } else if ((range.at - 1 == range.begin ||
-                !Keys{*this}.Same(child, children_[range.at - 2])) &&
-               range.directory.size() + 1 + child.word < limit_) {
-      *file = ListedFile{range.directory, text_.View(child.at, child.word)};
+    } else if ((range.at - 1 == range.begin || !Keys{*this}.Same(child, children_[range.at - 2])) &&
+               directories_[range.directory].text.size + 1 + child.word < limit_) {
+      *entry = Entry{range.directory, child.at, child.word};
       return true;
     }
   }

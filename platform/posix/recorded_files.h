@@ -6,10 +6,12 @@
 // that never move, and per file only where those are.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -62,6 +64,10 @@ struct ListedFile {
 class RecordedFiles {
  public:
   RecordedFiles();
+  RecordedFiles(const RecordedFiles&) = delete;
+  RecordedFiles& operator=(const RecordedFiles&) = delete;
+  // Waits for a listing still being made on the other thread.
+  ~RecordedFiles();
 
   // The number of the directory `text` (absolute, "" for the root), which
   // is added when new, and so are the directories above it. Asking for the
@@ -79,11 +85,13 @@ class RecordedFiles {
   }
 
   // Makes Listed answer: every recorded path shorter than `limit` bytes
-  // once, in byte order. Call once every file is added.
+  // once, in byte order. Call once, when every file is added, and add none
+  // after. The listing is ordered on a thread of its own where one can be
+  // had, while the entries already in order are asked for; bad_alloc
+  // leaves no listing.
   void SortListing(std::size_t limit);
-  // Entry `number` of the listing in *file; false past its end. The entry
-  // after the one asked for last comes at once; any other means walking
-  // from the start.
+  // Entry `number` of the listing in *file, waiting for it while it is
+  // being ordered; false past its end.
   bool Listed(std::uint32_t number, ListedFile* file);
 
  private:
@@ -118,7 +126,13 @@ class RecordedFiles {
     std::uint32_t begin;
     std::uint32_t at;
     std::uint32_t end;
-    std::string_view directory;
+    std::uint32_t directory;
+  };
+  // One entry of the listing as made: where its parts are.
+  struct Entry {
+    std::uint32_t directory;
+    std::uint32_t name_at;
+    std::uint32_t name_size;
   };
   // An open-addressing table of numbers keyed by text: a slot holds the
   // text's hash in its high half and the number plus one in its low half.
@@ -128,10 +142,19 @@ class RecordedFiles {
   template <typename TextOf>
   static std::size_t Probe(const Slots& slots, std::uint64_t hash, std::string_view text,
                            TextOf text_of);
-  // Enters directory number `number` in the walk of the listing.
+  // SortListing's part on the caller's thread: the tree's children grouped
+  // by directory, and room for MakeListing.
+  void Prepare(std::size_t limit);
+  // Orders the tree and writes the listing into listing_, depth first,
+  // telling its progress in listed_. Allocates nothing.
+  void MakeListing();
+  // Stops the helper thread, if there is one, and waits for it.
+  void StopHelper();
+  // Puts the children of directory `number` in order and enters them in
+  // the walk.
   void Descend(std::uint32_t number);
   // The next entry of the walk; false at its end.
-  bool Next(ListedFile* file);
+  bool Next(Entry* entry);
 
   TextBlocks text_;
   std::vector<DirectoryEntry> directories_;
@@ -143,11 +166,23 @@ class RecordedFiles {
   std::vector<File, LargeAllocator<File>> files_;
 
   std::unique_ptr<Child[], LargeFree> children_;  // grouped by directory, each group sorted
-  std::vector<std::uint32_t> first_child_;  // by directory, and one past the last
+  std::vector<std::uint32_t> first_child_;        // by directory, and one past the last
   std::size_t limit_ = 0;
   std::uint32_t root_ = 0;
-  std::vector<Range> walk_;
-  std::uint32_t position_ = 0;  // the number of the entry Next gives
+  std::vector<Range> walk_;  // MakeListing's; room for every directory at once
+
+  // Who makes the listing: the thread, or the first caller of Listed when
+  // the thread has not begun by then.
+  enum : int { kNobody, kByThread, kByCaller };
+  static constexpr std::uint32_t kAllMade = std::uint32_t{1} << 31;
+  std::unique_ptr<Entry[], LargeFree> listing_;
+  std::atomic<int> maker_{kNobody};
+  std::atomic<bool> prepared_{false};  // the tree is there to be ordered
+  std::atomic<bool> stop_{false};
+  std::atomic<std::uint32_t> listed_{0};  // entries made, with kAllMade once all are
+  std::uint32_t made_ = 0;                // what Listed last saw of it
+  bool all_made_ = false;
+  std::thread thread_;
 };
 
 template <typename TextOf>

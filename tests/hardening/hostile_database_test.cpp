@@ -2,9 +2,11 @@
 // Platform interface only: malformed lines, binary garbage, 3 MiB lines, cut
 // diversions and a million entries. Whatever the database holds, the answers
 // must be the same on a first question and on a later one, and the listing
-// must be sorted, free of duplicates and protected entry by entry.
+// must be sorted, free of duplicates and protected entry by entry. Each
+// case runs with helper threads and with the caller doing all the work.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/helper_thread.h"
 #include "platform/posix/posix_platform.h"
 #include "tests/posix/temp_tree.h"
 
@@ -82,7 +85,13 @@ std::string Expand(const std::string& text, const std::string& root) {
 // An md5sums line recording `path`, which starts with "@/".
 std::string Line(const std::string& path) { return kDigest + "  " + path + "\n"; }
 
-TEST(HostileDatabase, AnswersAndListingStayConsistent) {
+class HostileDatabase : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { AllowHelpers(GetParam()); }
+  void TearDown() override { AllowHelpers(true); }
+};
+
+TEST_P(HostileDatabase, AnswersAndListingStayConsistent) {
   // Longer than a block of the listing's text, so that a directory needs a block of its own.
   const std::string huge(3 << 20, 'm');
   const std::string garbage = Garbage(256 * 1024, 1);
@@ -92,9 +101,9 @@ TEST(HostileDatabase, AnswersAndListingStayConsistent) {
        {{"pkg.md5sums", Line("@/good") + kDigest.substr(1) + "  @/short\n" + kDigest +
                             "0  @/long\n" + "0123456789abcdefg123456789abcdef  @/nothex\n" +
                             kDigest + " @/onespace\n" + kDigest + "\t\t@/tabs\n" + kDigest +
-                            "  \n\n  \nshort  x\n" + kDigest +
-                            "  @/crlf\r\n" + kDigest + std::string("  @/nul\0x\n", 10) +
-                            Line("@/after") + kDigest + "  @/unterminated"}},
+                            "  \n\n  \nshort  x\n" + kDigest + "  @/crlf\r\n" + kDigest +
+                            std::string("  @/nul\0x\n", 10) + Line("@/after") + kDigest +
+                            "  @/unterminated"}},
        {{"@/good", 0},
         {"@/good\n", 2},
         {"/\n", 2},
@@ -160,7 +169,7 @@ TEST(HostileDatabase, AnswersAndListingStayConsistent) {
   }
 }
 
-TEST(HostileDatabase, AMillionEntriesInMoreListsThanDescriptors) {
+TEST_P(HostileDatabase, AMillionEntriesInMoreListsThanDescriptors) {
   // 2000 lists of 500 paths each, read under a descriptor limit of 256.
   constexpr int kLists = 2000, kPerList = 500;
   TempTree tree;
@@ -188,6 +197,29 @@ TEST(HostileDatabase, AMillionEntriesInMoreListsThanDescriptors) {
   EXPECT_EQ(ExpectDatabase(tree.Path("db"), answers), std::size_t{kLists} * kPerList);
   setrlimit(RLIMIT_NOFILE, &saved);
 }
+
+TEST_P(HostileDatabase, AListThatIsAFifoFailsTheDatabaseInsteadOfHanging) {
+  TempTree tree;
+  tree.Write("db/info/a.md5sums", Line(tree.Path("a")));
+  ASSERT_EQ(mkfifo(tree.Path("db/info/b.md5sums").c_str(), 0644), 0);
+  tree.Write("db/info/c.md5sums", Line(tree.Path("c")));
+  {
+    // Every list is read for a file none records.
+    PosixPlatform platform(tree.Path("db"));
+    const std::uint32_t answer = Answer(platform, tree.Path("other"));
+    EXPECT_NE(answer, 0u);
+    EXPECT_NE(answer, kErrorFileNotFound);
+  }
+  PosixPlatform platform(tree.Path("db"));
+  ProtectedFileData record = {};
+  EXPECT_EQ(platform.SfcGetNextProtectedFile(nullptr, &record), 0);
+  EXPECT_NE(platform.GetLastError(), kErrorNoMoreFiles);
+}
+
+INSTANTIATE_TEST_SUITE_P(Threads, HostileDatabase, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "WithHelpers" : "CallerAlone";
+                         });
 
 }  // namespace
 }  // namespace corvane::posix
