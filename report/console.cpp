@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace corvane {
@@ -26,18 +27,29 @@ std::size_t NarrowRun(const char16_t* text, std::size_t count, char* out) {
 using WideBlock = std::uint16_t __attribute__((vector_size(16)));
 using NarrowBlock = std::uint8_t __attribute__((vector_size(8)));
 
-// As NarrowRun, for text that may be read `count` characters ahead.
+// The index of the first nonzero two-byte lane of `word` as laid out in memory.
+inline std::size_t FirstSetLane(std::uint64_t word) {
+  if constexpr (std::endian::native == std::endian::little)
+    return static_cast<std::size_t>(std::countr_zero(word)) / 16;
+  else
+    return static_cast<std::size_t>(std::countl_zero(word)) / 16;
+}
+
+// As NarrowRun, for text that may be read `count` characters ahead, into
+// `out`, which may be written as far.
 std::size_t NarrowBlocks(const char16_t* text, std::size_t count, char* out) {
   std::size_t n = 0;
   for (; n + 8 <= count; n += 8) {
     WideBlock block;
     std::memcpy(&block, text + n, sizeof block);
+    // All eight go out; past the first that does not narrow, nothing counts them.
+    const NarrowBlock bytes = __builtin_convertvector(block, NarrowBlock);
+    std::memcpy(out + n, &bytes, sizeof bytes);
     const WideBlock rejected = (block - 1) >= 0xFF;
     std::uint64_t halves[2];
     std::memcpy(halves, &rejected, sizeof halves);
-    if ((halves[0] | halves[1]) != 0) break;
-    const NarrowBlock bytes = __builtin_convertvector(block, NarrowBlock);
-    std::memcpy(out + n, &bytes, sizeof bytes);
+    if (halves[0] != 0) return n + FirstSetLane(halves[0]);
+    if (halves[1] != 0) return n + 4 + FirstSetLane(halves[1]);
   }
   return n + NarrowRun(text + n, count - n, out + n);
 }

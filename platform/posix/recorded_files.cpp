@@ -96,7 +96,8 @@ RecordedFiles::RecordedFiles() { files_.reserve(std::size_t{1} << 20); }
 
 std::uint32_t RecordedFiles::Directory(std::string_view text) {
   if (have_last_directory_ && text == last_directory_text_) return last_directory_;
-  if (directory_slots_.empty()) directory_slots_.assign(1024, 0);
+  // Sized for a whole database at once: growing rehashes every directory.
+  if (directory_slots_.empty()) directory_slots_.assign(std::size_t{1} << 15, 0);
   const std::uint64_t hash = HashText(text);
   const auto text_of = [&](std::uint32_t number) { return directory(number); };
   std::size_t slot = Probe(directory_slots_, hash, text, text_of);
