@@ -5,7 +5,6 @@
 // must be sorted, free of duplicates and protected entry by entry. Each
 // case runs with helper threads and with the caller doing all the work.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -183,11 +182,7 @@ TEST_P(HostileDatabase, AMillionEntriesInMoreListsThanDescriptors) {
     for (int file = 0; file < kPerList; ++file) text += Line(path(list, file));
     tree.Write("db/info/p" + std::to_string(list) + ".md5sums", text);
   }
-  rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
-  rlimit lowered = saved;
-  lowered.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 256);
-  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  const testing::DescriptorLimit limit(256);
 
   const Answers answers = {{path(0, 0), 0},
                            {path(1000, 250), 0},
@@ -195,7 +190,6 @@ TEST_P(HostileDatabase, AMillionEntriesInMoreListsThanDescriptors) {
                            {path(kLists, 0), 2},
                            {path(0, kPerList), 2}};
   EXPECT_EQ(ExpectDatabase(tree.Path("db"), answers), std::size_t{kLists} * kPerList);
-  setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 TEST_P(HostileDatabase, AListThatIsAFifoFailsTheDatabaseInsteadOfHanging) {

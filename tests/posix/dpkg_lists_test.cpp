@@ -4,7 +4,6 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <string>
@@ -34,11 +33,7 @@ TEST(ListSetTest, OpeningAheadOpensEachListOnceAndLeaksNothing) {
     tree.Write("info/p" + std::to_string(list) + ".md5sums", std::to_string(list));
   tree.Write("info/gone.md5sums", "");
   tree.Write("info/dir.md5sums/x", "");
-  rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
-  rlimit lowered = saved;
-  lowered.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 256);
-  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  const testing::DescriptorLimit limit(256);
 
   const int before = OpenDescriptors();
   for (const bool helpers : {true, false}) {
@@ -71,7 +66,6 @@ TEST(ListSetTest, OpeningAheadOpensEachListOnceAndLeaksNothing) {
   }
   AllowHelpers(true);
   EXPECT_EQ(OpenDescriptors(), before);
-  setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -41,6 +43,23 @@ class TempTree {
 
  private:
   std::string root_;
+};
+
+// Lowers the process's descriptor limit to `limit` while it lives.
+class DescriptorLimit {
+ public:
+  explicit DescriptorLimit(rlim_t limit) {
+    EXPECT_EQ(getrlimit(RLIMIT_NOFILE, &saved_), 0);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = std::min(saved_.rlim_cur, limit);
+    EXPECT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  }
+  ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &saved_); }
+  DescriptorLimit(const DescriptorLimit&) = delete;
+  DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+ private:
+  rlimit saved_ = {};
 };
 
 // Byte b as U+00bb: through unsigned char, so bytes above 0x7f do not sign-extend.
