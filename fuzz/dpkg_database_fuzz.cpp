@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "check.h"
+#include "platform/posix/packages/dpkg/dpkg_database.h"
 #include "platform/posix/posix_platform.h"
 
 namespace {
 
+using corvane::posix::DpkgDatabase;
 using corvane::posix::PosixPlatform;
 
 // The database directory of this process, removed when it exits.
@@ -98,7 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteFile(Root() + "/diversions", diversions);
   if (asked.size() > 8) asked.resize(8);
 
-  PosixPlatform later(Root());
+  DpkgDatabase later_database(Root());
+  PosixPlatform later(later_database);
   std::vector<std::string> listed;
   corvane::ProtectedFileData record = {};
   while (later.SfcGetNextProtectedFile(nullptr, &record) != 0) {
@@ -116,7 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::string& path : listed) FUZZ_CHECK(Answer(later, path) == 0);
 
   for (const std::string& path : asked) {
-    PosixPlatform first(Root());
+    DpkgDatabase first_database(Root());
+    PosixPlatform first(first_database);
     const std::uint32_t answer = Answer(first, path);
     FUZZ_CHECK(answer == 0 || answer == corvane::kErrorFileNotFound);
     FUZZ_CHECK(Answer(later, path) == answer);

@@ -1,6 +1,3 @@
-// POSIX systems only: nothing here may depend on Windows, and each operation
-// keeps the meaning of the Windows call it stands for.
-//
 // The Win32 codes this layer reports and their message texts.
 #pragma once
 
@@ -10,20 +7,27 @@
 
 namespace corvane::posix {
 
+inline constexpr std::uint32_t kErrorInvalidFunction = 1;
 inline constexpr std::uint32_t kErrorTooManyOpenFiles = 4;
 inline constexpr std::uint32_t kErrorInvalidHandle = 6;
 inline constexpr std::uint32_t kErrorWriteProtect = 19;
+inline constexpr std::uint32_t kErrorBadUnit = 20;
 inline constexpr std::uint32_t kErrorGenFailure = 31;
+inline constexpr std::uint32_t kErrorSharingViolation = 32;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorBrokenPipe = 109;
 inline constexpr std::uint32_t kErrorDiskFull = 112;
 inline constexpr std::uint32_t kErrorModNotFound = 126;
+inline constexpr std::uint32_t kErrorBusy = 170;
+inline constexpr std::uint32_t kErrorFileTooLarge = 223;
+inline constexpr std::uint32_t kErrorNoData = 232;
 inline constexpr std::uint32_t kErrorMessageNotFound = 317;  // ERROR_MR_MID_NOT_FOUND
 inline constexpr std::uint32_t kErrorIoDevice = 1117;
+inline constexpr std::uint32_t kErrorServiceDoesNotExist = 1060;
 inline constexpr std::uint32_t kErrorCantResolveFilename = 1921;
 
-// The Win32 code for an errno value; ERROR_GEN_FAILURE for any errno
-// without a closer counterpart.
+// The Win32 code Windows gives where POSIX gives `errno_value`; for an
+// errno no file operation here can meet, ERROR_GEN_FAILURE.
 std::uint32_t WindowsErrorFromErrno(int errno_value);
 
 // The Windows message text for `code`, ending with "\n"; nullptr for a code

@@ -1,6 +1,3 @@
-// POSIX systems only: nothing here may depend on Windows, and each operation
-// keeps the meaning of the Windows call it stands for.
-
 #include "platform/posix/posix_platform.h"
 
 #include <dirent.h>
@@ -14,10 +11,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
 
 #include "platform/posix/error_codes.h"
 #include "platform/posix/lexical_path.h"
+#include "platform/posix/packages/dpkg/dpkg_database.h"
 #include "platform/posix/wildcard.h"
 
 namespace corvane {
@@ -39,25 +38,6 @@ bool NarrowName(const char16_t* text, std::string* bytes) {
 void WidenName(std::string_view bytes, char16_t* destination) {
   for (char byte : bytes) *destination++ = static_cast<unsigned char>(byte);
   *destination = 0;
-}
-
-// GCC and Clang vector types: eight bytes widened at once.
-using ByteBlock = std::uint8_t __attribute__((vector_size(8)));
-using CharBlock = std::uint16_t __attribute__((vector_size(16)));
-
-// Widens `bytes` into `destination`, which has room for `room` characters,
-// at least bytes.size(); stores no terminator. Reads up to 7 bytes past the
-// end of `bytes`, which must be readable, and may write what they widen to
-// up to `room`: a listing widens every path it gives.
-void WidenAhead(std::string_view bytes, char16_t* destination, std::size_t room) {
-  std::size_t at = 0;
-  for (; at < bytes.size() && at + 8 <= room; at += 8) {
-    ByteBlock narrow;
-    std::memcpy(&narrow, bytes.data() + at, sizeof narrow);
-    const CharBlock wide = __builtin_convertvector(narrow, CharBlock);
-    std::memcpy(destination + at, &wide, sizeof wide);
-  }
-  for (; at < bytes.size(); ++at) destination[at] = static_cast<unsigned char>(bytes[at]);
 }
 
 // 0 with the current directory in *path, or the errno of the failure.
@@ -122,8 +102,8 @@ std::uint32_t NextMatch(Search& search, FindData* data) {
 
 }  // namespace
 
-PosixPlatform::PosixPlatform(std::string database_directory, int output_fd, int beep_fd)
-    : database_(std::move(database_directory)), output_(output_fd), beep_fd_(beep_fd) {}
+PosixPlatform::PosixPlatform(PackageDatabase& database, int output_fd, int beep_fd)
+    : database_(database), output_(output_fd), beep_fd_(beep_fd) {}
 
 PosixPlatform::~PosixPlatform() { output_.Flush(); }
 
@@ -138,53 +118,57 @@ Handle PosixPlatform::FailSearch(std::uint32_t code) {
 }
 
 Handle PosixPlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
-  just_found_.clear();
-  std::string bytes;
-  if (pattern == nullptr || data == nullptr) return FailSearch(kErrorInvalidParameter);
-  if (!NarrowName(pattern, &bytes)) return FailSearch(kErrorInvalidName);
-  const std::size_t slash = bytes.rfind('/');
-  const std::string directory = slash == std::string::npos ? "."
-                                : slash == 0               ? "/"
-                                                           : bytes.substr(0, slash);
-  std::string last = slash == std::string::npos ? bytes : bytes.substr(slash + 1);
-  if (last.empty()) return FailSearch(kErrorFileNotFound);
+  try {
+    just_found_.clear();
+    std::string bytes;
+    if (pattern == nullptr || data == nullptr) return FailSearch(kErrorInvalidParameter);
+    if (!NarrowName(pattern, &bytes)) return FailSearch(kErrorInvalidName);
+    const std::size_t slash = bytes.rfind('/');
+    const std::string directory = slash == std::string::npos ? "."
+                                  : slash == 0               ? "/"
+                                                             : bytes.substr(0, slash);
+    std::string last = slash == std::string::npos ? bytes : bytes.substr(slash + 1);
+    if (last.empty()) return FailSearch(kErrorFileNotFound);
 
-  if (!HasWildcard(last)) {
-    struct stat status;
-    if (lstat(bytes.c_str(), &status) != 0) {
-      const int failure = errno;
-      // As on Windows, a missing directory is a path problem, not a missing file.
-      return FailSearch(failure == ENOENT && stat(directory.c_str(), &status) != 0
-                            ? kErrorPathNotFound
-                            : WindowsErrorFromErrno(failure));
+    if (!HasWildcard(last)) {
+      struct stat status;
+      if (lstat(bytes.c_str(), &status) != 0) {
+        const int failure = errno;
+        // As on Windows, a missing directory is a path problem, not a missing file.
+        return FailSearch(failure == ENOENT && stat(directory.c_str(), &status) != 0
+                              ? kErrorPathNotFound
+                              : WindowsErrorFromErrno(failure));
+      }
+      if (last.size() >= kMaxPath) return FailSearch(kErrorFileNotFound);
+      Deliver(last, data);
+      just_found_ = std::move(bytes);
+      return new Search(nullptr, std::string());
     }
-    if (last.size() >= kMaxPath) return FailSearch(kErrorFileNotFound);
-    Deliver(last, data);
-    just_found_ = std::move(bytes);
-    return new Search(nullptr, std::string());
-  }
 
-  DIR* stream = opendir(directory.c_str());
-  if (stream == nullptr)
-    return FailSearch(errno == ENOENT ? kErrorPathNotFound : WindowsErrorFromErrno(errno));
-  auto search = std::make_unique<Search>(stream, std::move(last));
-  if (const std::uint32_t code = NextMatch(*search, data); code != kErrorSuccess)
-    return FailSearch(code == kErrorNoMoreFiles ? kErrorFileNotFound : code);
-  // As find does, a name found in a directory whose text takes no "." or
-  // ".." is looked at from the directory: the same file, a shorter walk.
-  std::string absolute = directory;
-  if (absolute[0] != '/') {
-    std::string current;
-    absolute = CurrentDirectory(&current) != 0 ? std::string()
-               : directory == "."              ? current
-                                               : current + "/" + directory;
+    auto search = std::make_unique<Search>(nullptr, std::move(last));
+    search->directory = opendir(directory.c_str());
+    if (search->directory == nullptr)
+      return FailSearch(errno == ENOENT ? kErrorPathNotFound : WindowsErrorFromErrno(errno));
+    if (const std::uint32_t code = NextMatch(*search, data); code != kErrorSuccess)
+      return FailSearch(code == kErrorNoMoreFiles ? kErrorFileNotFound : code);
+    // As find does, a name found in a directory whose text takes no "." or
+    // ".." is looked at from the directory: the same file, a shorter walk.
+    std::string absolute = directory;
+    if (absolute[0] != '/') {
+      std::string current;
+      absolute = CurrentDirectory(&current) != 0 ? std::string()
+                 : directory == "."              ? current
+                                                 : current + "/" + directory;
+    }
+    if (IsFolded(absolute)) {
+      searched_directory_ = absolute == "/" ? absolute : absolute + "/";
+      searching_ = dirfd(search->directory);
+      searched_ = search.get();
+    }
+    return search.release();
+  } catch (const std::bad_alloc&) {
+    return FailSearch(kErrorNotEnoughMemory);
   }
-  if (IsFolded(absolute)) {
-    searched_directory_ = absolute == "/" ? absolute : absolute + "/";
-    searching_ = dirfd(search->directory);
-    searched_ = search.get();
-  }
-  return search.release();
 }
 
 int PosixPlatform::FindNextFileW(Handle search, FindData* data) {
@@ -209,42 +193,50 @@ int PosixPlatform::FindClose(Handle search) {
 
 std::uint32_t PosixPlatform::GetFullPathNameW(const char16_t* name, std::uint32_t size,
                                               char16_t* buffer, char16_t** file_part) {
-  std::string& bytes = scratch_;
-  if (name == nullptr || *name == 0 || !NarrowName(name, &bytes)) return Fail(kErrorInvalidName);
-  if (bytes[0] != '/') {
-    std::string current;
-    if (const int failure = CurrentDirectory(&current); failure != 0)
-      return Fail(WindowsErrorFromErrno(failure));
-    bytes = current + "/" + bytes;
+  try {
+    std::string& bytes = scratch_;
+    if (name == nullptr || *name == 0 || !NarrowName(name, &bytes)) return Fail(kErrorInvalidName);
+    if (bytes[0] != '/') {
+      std::string current;
+      if (const int failure = CurrentDirectory(&current); failure != 0)
+        return Fail(WindowsErrorFromErrno(failure));
+      bytes = current + "/" + bytes;
+    }
+    if (!IsFolded(bytes)) bytes = FoldPath(bytes);
+    const std::string& full = bytes;
+    const auto length = static_cast<std::uint32_t>(full.size());
+    if (buffer == nullptr || length + 1 > size) return length + 1;
+    WidenName(full, buffer);
+    if (file_part != nullptr) {
+      const std::size_t name_start = full.rfind('/') + 1;
+      *file_part = name_start == full.size() ? nullptr : buffer + name_start;
+    }
+    return length;
+  } catch (const std::bad_alloc&) {
+    return Fail(kErrorNotEnoughMemory);
   }
-  if (!IsFolded(bytes)) bytes = FoldPath(bytes);
-  const std::string& full = bytes;
-  const auto length = static_cast<std::uint32_t>(full.size());
-  if (buffer == nullptr || length + 1 > size) return length + 1;
-  WidenName(full, buffer);
-  if (file_part != nullptr) {
-    const std::size_t name_start = full.rfind('/') + 1;
-    *file_part = name_start == full.size() ? nullptr : buffer + name_start;
-  }
-  return length;
 }
 
 std::uint32_t PosixPlatform::GetLongPathNameW(const char16_t* short_path, char16_t* long_path,
                                               std::uint32_t size) {
-  std::string& bytes = scratch_;
-  if (short_path == nullptr) return Fail(kErrorInvalidParameter);
-  if (!NarrowName(short_path, &bytes)) return Fail(kErrorInvalidName);
-  // There are no short names: a path that exists is its own long form. One
-  // FindFirstFileW has just found needs no second look.
-  struct stat status;
-  if (bytes != just_found_ && LookAt(bytes, &status) != 0)
-    return Fail(WindowsErrorFromErrno(errno));
-  just_found_.clear();
-  const auto length = static_cast<std::uint32_t>(bytes.size());
-  if (long_path == nullptr || length + 1 > size) return length + 1;
-  if (long_path != short_path)
-    std::memmove(long_path, short_path, (std::size_t{length} + 1) * sizeof(char16_t));
-  return length;
+  try {
+    std::string& bytes = scratch_;
+    if (short_path == nullptr) return Fail(kErrorInvalidParameter);
+    if (!NarrowName(short_path, &bytes)) return Fail(kErrorInvalidName);
+    // There are no short names: a path that exists is its own long form. One
+    // FindFirstFileW has just found needs no second look.
+    struct stat status;
+    if (bytes != just_found_ && LookAt(bytes, &status) != 0)
+      return Fail(WindowsErrorFromErrno(errno));
+    just_found_.clear();
+    const auto length = static_cast<std::uint32_t>(bytes.size());
+    if (long_path == nullptr || length + 1 > size) return length + 1;
+    if (long_path != short_path)
+      std::memmove(long_path, short_path, (std::size_t{length} + 1) * sizeof(char16_t));
+    return length;
+  } catch (const std::bad_alloc&) {
+    return Fail(kErrorNotEnoughMemory);
+  }
 }
 
 int PosixPlatform::LookAt(const std::string& path, struct stat* status) const {
@@ -256,27 +248,30 @@ int PosixPlatform::LookAt(const std::string& path, struct stat* status) const {
 }
 
 int PosixPlatform::SfcIsFileProtected(Handle, const char16_t* path) {
-  std::string& bytes = scratch_;
-  if (path == nullptr) return Fail(kErrorInvalidParameter);
-  if (!NarrowName(path, &bytes)) return Fail(kErrorInvalidName);
-  if (const std::uint32_t answer = database_.Query(bytes); answer != kErrorSuccess)
-    return Fail(answer);
-  return 1;
+  try {
+    std::string& bytes = scratch_;
+    if (path == nullptr) return Fail(kErrorInvalidParameter);
+    if (!NarrowName(path, &bytes)) return Fail(kErrorInvalidName);
+    if (const std::uint32_t answer = database_.Query(bytes); answer != kErrorSuccess)
+      return Fail(answer);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return static_cast<int>(Fail(kErrorNotEnoughMemory));
+  }
 }
 
 int PosixPlatform::SfcGetNextProtectedFile(Handle, ProtectedFileData* data) {
   if (data == nullptr) return Fail(kErrorInvalidParameter);
   // A cut path would name another file: one that cannot fit is left out.
-  SplitPath path;
+  ListedPath path;
   if (const std::uint32_t error = database_.Listed(data->FileNumber, kMaxPath, &path);
       error != kErrorSuccess)
     return Fail(error);
-  // Listed paths may be read ahead (see ListedFile), and fit FileName whole.
-  char16_t* const name = data->FileName + path.directory.size() + 1;
-  WidenAhead(path.directory, data->FileName, kMaxPath);
-  name[-1] = u'/';
-  WidenAhead(path.name, name, kMaxPath - path.directory.size() - 1);
-  name[path.name.size()] = 0;
+  char16_t* out = data->FileName;
+  for (char byte : path.directory) *out++ = static_cast<unsigned char>(byte);
+  *out++ = u'/';
+  for (char byte : path.name) *out++ = static_cast<unsigned char>(byte);
+  *out = 0;
   ++data->FileNumber;
   return 1;
 }
@@ -341,7 +336,8 @@ Platform& SystemPlatform() {
   // A reader that went away must end the run with an error status, not a
   // signal: the write then fails with EPIPE and the run status says so.
   signal(SIGPIPE, SIG_IGN);
-  static posix::PosixPlatform platform("/var/lib/dpkg");
+  static posix::DpkgDatabase database("/var/lib/dpkg");
+  static posix::PosixPlatform platform(database);
   return platform;
 }
 

@@ -1,9 +1,8 @@
-// POSIX systems only: nothing here may depend on Windows, and each operation
-// keeps the meaning of the Windows call it stands for.
-//
-// The platform operations on a POSIX system. File names are bytes, carried
-// as the characters U+0000 to U+00FF of the same value; the protected list
-// is the dpkg database's.
+// The platform operations on a POSIX system. This folder holds only code
+// that gives a Windows call its meaning on POSIX (paths, wildcards,
+// directory search, error codes and texts, standard output); what a package
+// manager records is asked through packages/. File names are bytes, carried
+// as the characters U+0000 to U+00FF of the same value.
 #pragma once
 
 #include <sys/stat.h>
@@ -14,17 +13,17 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/dpkg_database.h"
+#include "platform/posix/packages/package_database.h"
 #include "platform/posix/standard_output.h"
 
 namespace corvane::posix {
 
 class PosixPlatform final : public Platform {
  public:
-  // Answers protection questions from the dpkg database under
-  // `database_directory`, writes the program's text to `output_fd` and
-  // beeps on `beep_fd`; it owns neither descriptor.
-  explicit PosixPlatform(std::string database_directory, int output_fd = STDOUT_FILENO,
+  // Answers protection questions from `database`, writes the program's
+  // text to `output_fd` and beeps on `beep_fd`; it owns none of them. An
+  // allocation that fails makes the operation fail with error 8.
+  explicit PosixPlatform(PackageDatabase& database, int output_fd = STDOUT_FILENO,
                          int beep_fd = STDERR_FILENO);
   // Writes out what standard output still holds.
   ~PosixPlatform() override;
@@ -62,7 +61,7 @@ class PosixPlatform final : public Platform {
   // Records `code` as the last error and returns the invalid handle.
   Handle FailSearch(std::uint32_t code);
 
-  DpkgDatabase database_;
+  PackageDatabase& database_;
   OutputChannel output_;
   int beep_fd_;
   std::uint32_t last_error_ = kErrorSuccess;

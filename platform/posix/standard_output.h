@@ -1,6 +1,3 @@
-// POSIX systems only: nothing here may depend on Windows, and each operation
-// keeps the meaning of the Windows call it stands for.
-//
 // The program's standard output: bytes as they come, no line-end rewriting.
 #pragma once
 

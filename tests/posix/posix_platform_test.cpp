@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/posix/error_codes.h"
+#include "platform/posix/packages/dpkg/dpkg_database.h"
 #include "tests/posix/temp_tree.h"
 
 namespace corvane::posix {
@@ -62,7 +63,8 @@ class PosixPlatformTest : public ::testing::Test {
 
   const std::string here_ = CurrentDirectory();
   testing::TempTree tree_;
-  PosixPlatform platform_{tree_.Path("db")};
+  DpkgDatabase database_{tree_.Path("db")};
+  PosixPlatform platform_{database_};
 };
 
 TEST_F(PosixPlatformTest, FindMatchesTheLastComponent) {
@@ -111,13 +113,6 @@ TEST_F(PosixPlatformTest, FullPathJoinsFoldsAndWritesOnlyWhatFits) {
   }
 }
 
-TEST_F(PosixPlatformTest, ExitStatusKeepsEightBitsWithoutWrapping) {
-  // A wrapped 258 would read as 2, "not protected"; 256 as 0.
-  for (const std::uint32_t status : {255u, 256u, 258u, 0xFFFFFFFFu})
-    EXPECT_EQ(platform_.ExitStatus(status), 255) << status;
-  EXPECT_EQ(platform_.ExitStatus(18), 18);
-}
-
 TEST_F(PosixPlatformTest, EveryCodeTheLayerReportsHasItsMessage) {
   constexpr std::uint32_t kFlags = kFormatMessageAllocateBuffer | kFormatMessageFromSystem;
   const auto look_up = [&](std::uint32_t code, char** text) {
@@ -144,7 +139,8 @@ TEST_F(PosixPlatformTest, EveryCodeTheLayerReportsHasItsMessage) {
 TEST(PosixOutput, PipeGetsWholeBlocksAndNoBell) {
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
-  PosixPlatform platform("/nonexistent", fds[1], fds[1]);
+  DpkgDatabase none("/nonexistent");
+  PosixPlatform platform(none, fds[1], fds[1]);
   platform.WriteStandardOutput(std::string(100, 'a').data(), 100);
   platform.Beep(443, 200);
   EXPECT_EQ(Drain(fds[0]), "");
@@ -156,7 +152,7 @@ TEST(PosixOutput, PipeGetsWholeBlocksAndNoBell) {
   close(fds[0]);
 
   const int full = open("/dev/full", O_WRONLY);
-  PosixPlatform failing("/nonexistent", full, full);
+  PosixPlatform failing(none, full, full);
   failing.WriteStandardOutput(std::string(10000, 'c').data(), 10000);
   failing.FlushStandardOutput();
   EXPECT_EQ(failing.output_error(), kErrorDiskFull);
@@ -169,7 +165,8 @@ TEST(PosixOutput, TerminalGetsEachPieceAndTheBell) {
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
     GTEST_SKIP() << "no pseudo-terminal here";
   const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-  PosixPlatform platform("/nonexistent", terminal, terminal);
+  DpkgDatabase none("/nonexistent");
+  PosixPlatform platform(none, terminal, terminal);
   platform.WriteStandardOutput("abc", 3);
   EXPECT_EQ(Drain(master), "abc");
   platform.Beep(443, 200);

@@ -1,6 +1,3 @@
-// POSIX systems only: nothing here may depend on Windows, and each operation
-// keeps the meaning of the Windows call it stands for.
-//
 // Directories as symbolic links resolve them, each worked out at most once.
 #pragma once
 

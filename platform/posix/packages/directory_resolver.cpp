@@ -1,7 +1,4 @@
-// POSIX systems only: nothing here may depend on Windows, and each operation
-// keeps the meaning of the Windows call it stands for.
-
-#include "platform/posix/directory_resolver.h"
+#include "platform/posix/packages/directory_resolver.h"
 
 #include <sys/stat.h>
 

@@ -1,0 +1,55 @@
+#include "platform/posix/packages/directory_table.h"
+
+#include <algorithm>
+
+namespace corvane::posix {
+namespace {
+
+constexpr std::size_t kFirstBlock = std::size_t{64} << 10;
+constexpr std::size_t kLastBlock = std::size_t{4} << 20;
+
+}  // namespace
+
+std::string_view DirectoryTable::Keep(std::string_view text) {
+  if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < text.size()) {
+    // Each block as large as all before it, up to a few huge pages.
+    blocks_.emplace_back().reserve(std::max(text.size(), std::clamp(kept_, kFirstBlock, kLastBlock)));
+  }
+  std::vector<char, LargeAllocator<char>>& block = blocks_.back();
+  const std::size_t at = block.size();
+  block.insert(block.end(), text.begin(), text.end());
+  kept_ += text.size();
+  return {block.data() + at, text.size()};
+}
+
+std::uint32_t DirectoryTable::Number(std::string_view text) {
+  if (directories_.empty()) {
+    directories_.push_back({std::string_view(), kNoParent});
+    numbers_.emplace(std::string_view(), kRoot);
+  }
+  if (directories_[last_].text == text) return last_;
+  // The directories not yet known, the deepest first; the root always is.
+  std::vector<std::size_t> missing;
+  std::uint32_t parent = kRoot;
+  for (std::string_view at = text;; at = at.substr(0, at.rfind('/'))) {
+    if (const auto known = numbers_.find(at); known != numbers_.end()) {
+      parent = known->second;
+      break;
+    }
+    missing.push_back(at.size());
+  }
+  if (!missing.empty()) {
+    // Each one's text is the start of the deepest one's.
+    const std::string_view kept = Keep(text);
+    for (auto size = missing.rbegin(); size != missing.rend(); ++size) {
+      const auto number = static_cast<std::uint32_t>(directories_.size());
+      directories_.push_back({kept.substr(0, *size), parent});
+      numbers_.emplace(directories_.back().text, number);
+      parent = number;
+    }
+  }
+  last_ = parent;
+  return parent;
+}
+
+}  // namespace corvane::posix

@@ -1,0 +1,90 @@
+#include "platform/posix/packages/dpkg/dpkg_database.h"
+
+#include <new>
+
+#include "platform/platform.h"
+
+namespace corvane::posix {
+namespace {
+
+
+}  // namespace
+
+std::uint32_t DpkgDatabase::Open() {
+  if (failure_ != kNoFailure) return failure_;
+  if (!opened_) {
+    if (const std::uint32_t error = lists_.Open(); error != kErrorSuccess) return Fail(error);
+    opened_ = true;
+  }
+  return kErrorSuccess;
+}
+
+std::uint32_t DpkgDatabase::Query(std::string_view path) {
+  try {
+    if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
+    // Only absolute paths are recorded, and no line holds a '\n' or a zero byte.
+    const ListedPath asked = SplitPath(path);
+    const bool askable = !path.empty() && path[0] == '/' && !asked.name.empty() &&
+                         path.find_first_of(std::string_view("\n\0", 2)) == std::string_view::npos;
+    const bool first = !asked_;
+    asked_ = true;
+    bool found = false;
+    if (!built_) {
+      const std::uint32_t error = lists_.Walk(unindexed_, [&](std::string_view line_path, std::size_t list) {
+        const ListedPath at = SplitPath(lists_.Land(line_path, list));
+        // A path ending in '/', or diverted to nowhere, names no file.
+        if (at.name.empty()) return false;
+        names_.Add(at);
+        // Only the first question is answered while the lists are read.
+        if (first && askable && !found)
+          found = at.name == asked.name && SameDirectory(at.directory, asked.directory);
+        return found;
+      });
+      if (error != kErrorSuccess) return Fail(error);
+      if (first) return found ? kErrorSuccess : kErrorFileNotFound;
+      names_.Build();
+      built_ = true;
+    }
+    if (!askable) return kErrorFileNotFound;
+    found = names_.ForEachDirectoryOf(asked.name, [&](std::string_view directory) {
+      return SameDirectory(directory, asked.directory);
+    });
+    return found ? kErrorSuccess : kErrorFileNotFound;
+  } catch (const std::bad_alloc&) {
+    return Fail(kErrorNotEnoughMemory);
+  }
+}
+
+std::uint32_t DpkgDatabase::Listed(std::uint32_t number, std::size_t limit, ListedPath* path) {
+  try {
+    if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
+    if (!listed_) {
+      std::size_t from = 0;
+      const std::uint32_t error = lists_.Walk(from, [&](std::string_view line_path, std::size_t list) {
+        if (const ListedPath at = SplitPath(lists_.Land(line_path, list)); !at.name.empty())
+          files_.Add(at);
+        return false;
+      });
+      if (error != kErrorSuccess) return Fail(error);
+      files_.SortListing(limit);
+      listed_ = true;
+    }
+    return files_.Listed(number, path) ? kErrorSuccess : kErrorNoMoreFiles;
+  } catch (const std::bad_alloc&) {
+    return Fail(kErrorNotEnoughMemory);
+  }
+}
+
+bool DpkgDatabase::SameDirectory(std::string_view recorded, std::string_view asked) {
+  // The same text names the same directory: no resolving needed for that.
+  if (recorded == asked) return true;
+  const std::string& real = resolver_.Resolve(asked);
+  return recorded == real || resolver_.Resolve(recorded) == real;
+}
+
+std::uint32_t DpkgDatabase::Fail(std::uint32_t error) {
+  failure_ = error;
+  return error;
+}
+
+}  // namespace corvane::posix

@@ -1,0 +1,55 @@
+// The protection service on a system managed by dpkg: a file is protected
+// when an installed package's md5sums list records it, at the place where
+// the diversions put it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/posix/packages/directory_resolver.h"
+#include "platform/posix/packages/dpkg/dpkg_lists.h"
+#include "platform/posix/packages/name_index.h"
+#include "platform/posix/packages/package_database.h"
+#include "platform/posix/packages/recorded_files.h"
+
+namespace corvane::posix {
+
+class DpkgDatabase final : public PackageDatabase {
+ public:
+  // `directory` is the database's root, holding info/ and diversions
+  // ("/var/lib/dpkg" on the system). Nothing is read, and nothing is
+  // allocated, before the first question. Queries index the lists as they
+  // read them; the first one reads only up to the end of the list that
+  // answers it, and the next one the rest. A failure to read the database
+  // (running out of memory among them, as 8) answers every later question.
+  explicit DpkgDatabase(std::string directory) : lists_(std::move(directory)) {}
+
+  std::uint32_t Query(std::string_view path) override;
+  std::uint32_t Listed(std::uint32_t number, std::size_t limit, ListedPath* path) override;
+
+ private:
+  // Opens the database at the first question: kErrorSuccess or the failure.
+  std::uint32_t Open();
+  // True when the recorded `directory` and the query's `asked` are one.
+  bool SameDirectory(std::string_view recorded, std::string_view asked);
+  // Records `error` as the answer to every later question.
+  std::uint32_t Fail(std::uint32_t error);
+
+  DpkgLists lists_;
+  bool opened_ = false;
+  std::uint32_t failure_ = kNoFailure;
+  static constexpr std::uint32_t kNoFailure = ~std::uint32_t{0};
+
+  bool asked_ = false;             // whether a query came before
+  std::size_t unindexed_ = 0;      // the first list not in names_
+  bool built_ = false;
+  NameIndex names_;
+  DirectoryResolver resolver_;
+
+  bool listed_ = false;
+  RecordedFiles files_;
+};
+
+}  // namespace corvane::posix

@@ -1,0 +1,130 @@
+// The records of a dpkg database: the checksum lists (info/*.md5sums) and
+// the diversions, read in one walk over the lists.
+#pragma once
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/posix/packages/directory_resolver.h"
+
+namespace corvane::posix {
+
+// The path the md5sums line `line` (without its '\n') records, as an
+// absolute path with one '/' in front however many the line has; empty when
+// the line is not "<32 hex digits><two spaces><path>". The byte before the
+// path may be rewritten to that '/'.
+std::string_view RecordedPath(std::span<char> line);
+
+// The package whose list is the file `file_name`: the name without
+// ".md5sums" and without its ":architecture".
+std::string_view PackageOfList(std::string_view file_name);
+
+class DpkgLists {
+ public:
+  // `root` holds info/ and diversions ("/var/lib/dpkg" on the system).
+  // Nothing is read before Open.
+  explicit DpkgLists(std::string root) : root_(std::move(root)) {}
+  DpkgLists(const DpkgLists&) = delete;
+  DpkgLists& operator=(const DpkgLists&) = delete;
+  ~DpkgLists();
+
+  // Reads the diversions and finds the lists: kErrorSuccess; 1060 (no such
+  // service) when there is no info/ directory; or the failure's code.
+  // bad_alloc when memory runs out, as everywhere here.
+  std::uint32_t Open();
+
+  // Calls `visit(path, list)` with the path each line of each list from
+  // list `from` on records (see RecordedPath; a path holding a zero byte
+  // names no file and is left out), list by list. When it returns true,
+  // the walk stops at the end of that list and `from` is the list after
+  // it; otherwise `from` ends past the last. The lists after a stop are
+  // still opened, as one that cannot be read fails every answer. A list
+  // removed since Open belongs to no package any more and is passed over.
+  // Returns kErrorSuccess or the code of the failure.
+  template <typename Visit>
+  std::uint32_t Walk(std::size_t& from, Visit visit);
+
+  // Where the diversions put the file that list `list` records at `path`:
+  // `path` itself, or another path; empty when that names no file.
+  std::string_view Land(std::string_view path, std::size_t list) const;
+
+ private:
+  struct List {
+    std::string name;
+    unsigned char type;  // as the directory says (DT_REG, ...)
+  };
+  struct Diversion {
+    std::string to;
+    std::string package;  // ":" for a local diversion
+  };
+
+  // Opens list `list` as *fd: 0; ENOENT when it is gone; EACCES when it is
+  // not a regular file (Windows denies access to a directory opened as a
+  // file, and a pipe or device is no list either); or the errno.
+  int OpenList(std::size_t list, int* fd) const;
+  // Reads the next piece of whole lines of the open list `fd`, each ending
+  // in '\n' (one is supplied after a last line without it), into *lines:
+  // 0, with nothing once all is read; or the errno of the failure.
+  int NextLines(int fd, std::span<char>* lines);
+
+  std::string root_;
+  int info_ = -1;
+  std::vector<List> lists_;
+  std::unordered_map<std::string, Diversion, TextHash, std::equal_to<>> diversions_;
+  std::vector<bool> diverted_sizes_;  // by length: whether a diverted path has it
+
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::size_t filled_ = 0;   // bytes in the buffer
+  std::size_t handed_ = 0;   // of those, given out by NextLines
+  bool ended_ = false;
+};
+
+// The Win32 code for a failure to read the database, errno `errno_value`.
+std::uint32_t DatabaseError(int errno_value);
+
+template <typename Visit>
+std::uint32_t DpkgLists::Walk(std::size_t& from, Visit visit) {
+  std::size_t stop = lists_.size();
+  for (std::size_t list = from; list < lists_.size(); ++list) {
+    int fd = -1;
+    if (const int failure = OpenList(list, &fd); failure != 0) {
+      if (failure == ENOENT) continue;
+      return DatabaseError(failure);
+    }
+    filled_ = handed_ = 0;
+    ended_ = false;
+    int failure = 0;
+    std::span<char> lines;
+    bool stopping = false;
+    while (stop == lists_.size() && (failure = NextLines(fd, &lines)) == 0 &&
+           !lines.empty()) {
+      // Paths with a zero byte are rare enough to be looked for once a piece.
+      const bool may_hold_zero = std::memchr(lines.data(), '\0', lines.size()) != nullptr;
+      for (char *line = lines.data(), *end = line + lines.size(); line < end;) {
+        char* const stop_at = static_cast<char*>(std::memchr(line, '\n', end - line));
+        const std::string_view path = RecordedPath(std::span<char>(line, stop_at));
+        line = stop_at + 1;
+        if (!path.empty() && (!may_hold_zero || path.find('\0') == std::string_view::npos))
+          stopping |= visit(path, list);
+      }
+    }
+    close(fd);
+    if (failure != 0) return DatabaseError(failure);
+    if (stopping) stop = list + 1;
+  }
+  from = stop;
+  return 0;
+}
+
+}  // namespace corvane::posix

@@ -1,0 +1,36 @@
+// Memory for the few large arrays a listing or a name index fills at once.
+// Faulting fresh memory in 4 KiB at a time costs more on some machines than
+// the work that fills it, so large blocks are asked to come as transparent
+// huge pages where the system offers them (its THP setting has the last word).
+#pragma once
+
+#include <cstddef>
+#include <new>
+
+namespace corvane::posix {
+
+// `bytes` of memory (blocks of 512 KiB or more are mapped and advised as
+// huge pages); bad_alloc when there is no room. Free it with FreeLarge and
+// the same `bytes`.
+void* AllocateLarge(std::size_t bytes);
+void FreeLarge(void* block, std::size_t bytes) noexcept;
+
+// For standard containers whose arrays grow large.
+template <typename T>
+struct LargeAllocator {
+  using value_type = T;
+  LargeAllocator() = default;
+  template <typename U>
+  LargeAllocator(const LargeAllocator<U>&) {}
+  T* allocate(std::size_t count) {
+    if (count > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+    return static_cast<T*>(AllocateLarge(count * sizeof(T)));
+  }
+  void deallocate(T* block, std::size_t count) noexcept { FreeLarge(block, count * sizeof(T)); }
+  template <typename U>
+  bool operator==(const LargeAllocator<U>&) const {
+    return true;
+  }
+};
+
+}  // namespace corvane::posix

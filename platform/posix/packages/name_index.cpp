@@ -1,0 +1,34 @@
+#include "platform/posix/packages/name_index.h"
+
+#include <functional>
+
+namespace corvane::posix {
+
+std::uint64_t NameIndex::Hash(std::string_view name) { return std::hash<std::string_view>{}(name); }
+
+void NameIndex::Add(const ListedPath& path) {
+  const std::uint32_t directory = directories_.Number(path.directory);
+  hashes_.push_back(Hash(path.name));
+  try {
+    directory_of_.push_back(directory);
+  } catch (...) {
+    hashes_.pop_back();
+    throw;
+  }
+}
+
+void NameIndex::Build() {
+  // About two files a group; a power of two of them, and one past the last.
+  std::size_t groups = 1;
+  while (groups * 2 < hashes_.size()) groups *= 2;
+  starts_.assign(groups + 1, 0);
+  for (const std::uint64_t hash : hashes_) ++starts_[hash & (groups - 1)];
+  for (std::size_t g = 1; g < groups; ++g) starts_[g] += starts_[g - 1];
+  // Each group's end counts down to its start as its files go in.
+  order_.resize(hashes_.size());
+  for (std::size_t f = hashes_.size(); f-- > 0;)
+    order_[--starts_[hashes_[f] & (groups - 1)]] = static_cast<std::uint32_t>(f);
+  starts_[groups] = static_cast<std::uint32_t>(hashes_.size());
+}
+
+}  // namespace corvane::posix

@@ -1,0 +1,48 @@
+// What the platform object asks of a package manager's records. This folder
+// holds that interface and what any package format needs to answer it; each
+// format's reading of its own records lives in a folder of its own (dpkg/).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace corvane::posix {
+
+// A recorded path as its directory ("" for the root) and last component;
+// the path is the directory, a '/' and the name.
+struct ListedPath {
+  std::string_view directory;
+  std::string_view name;
+  std::size_t size() const { return directory.size() + 1 + name.size(); }
+};
+
+// Splits the absolute `path` at its last '/': the directory of "/name" is "".
+inline ListedPath SplitPath(std::string_view path) {
+  // memrchr: paths are long and their last components short.
+  const void* const slash = memrchr(path.data(), '/', path.size());
+  if (slash == nullptr) return {std::string_view(), path};
+  const auto at = static_cast<std::size_t>(static_cast<const char*>(slash) - path.data());
+  return {path.substr(0, at), path.substr(at + 1)};
+}
+
+class PackageDatabase {
+ public:
+  virtual ~PackageDatabase() = default;
+
+  // For the absolute `path`: kErrorSuccess when the file there is protected,
+  // kErrorFileNotFound when it is not, and any other code when the records
+  // could not be read (never kErrorFileNotFound then). The directory is
+  // compared as symbolic links resolve it, the last component as written.
+  virtual std::uint32_t Query(std::string_view path) = 0;
+
+  // Entry `number` of the list of every protected path shorter than `limit`
+  // bytes, sorted by bytes, each once: kErrorSuccess with the path in
+  // *path, valid as long as the database; kErrorNoMoreFiles past the end;
+  // or, as for Query, the code of the failure to read the records. The
+  // list is made at the first call, with that call's limit.
+  virtual std::uint32_t Listed(std::uint32_t number, std::size_t limit, ListedPath* path) = 0;
+};
+
+}  // namespace corvane::posix
