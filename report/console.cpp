@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 
 namespace corvane {
@@ -21,37 +20,6 @@ std::size_t NarrowRun(const char16_t* text, std::size_t count, char* out) {
     ++n;
   }
   return n;
-}
-
-// GCC and Clang vector types: eight characters tested and narrowed at once.
-using WideBlock = std::uint16_t __attribute__((vector_size(16)));
-using NarrowBlock = std::uint8_t __attribute__((vector_size(8)));
-
-// The index of the first nonzero two-byte lane of `word` as laid out in memory.
-inline std::size_t FirstSetLane(std::uint64_t word) {
-  if constexpr (std::endian::native == std::endian::little)
-    return static_cast<std::size_t>(std::countr_zero(word)) / 16;
-  else
-    return static_cast<std::size_t>(std::countl_zero(word)) / 16;
-}
-
-// As NarrowRun, for text that may be read `count` characters ahead, into
-// `out`, which may be written as far.
-std::size_t NarrowBlocks(const char16_t* text, std::size_t count, char* out) {
-  std::size_t n = 0;
-  for (; n + 8 <= count; n += 8) {
-    WideBlock block;
-    std::memcpy(&block, text + n, sizeof block);
-    // All eight go out; past the first that does not narrow, nothing counts them.
-    const NarrowBlock bytes = __builtin_convertvector(block, NarrowBlock);
-    std::memcpy(out + n, &bytes, sizeof bytes);
-    const WideBlock rejected = (block - 1) >= 0xFF;
-    std::uint64_t halves[2];
-    std::memcpy(halves, &rejected, sizeof halves);
-    if (halves[0] != 0) return n + FirstSetLane(halves[0]);
-    if (halves[1] != 0) return n + 4 + FirstSetLane(halves[1]);
-  }
-  return n + NarrowRun(text + n, count - n, out + n);
 }
 
 // Collects the narrowed bytes of one message; a message longer than the
@@ -79,9 +47,7 @@ class Narrower {
     while (extent > 0) {
       if (used_ == chunk_.size()) Flush();
       const std::size_t room = std::min(chunk_.size() - used_, extent);
-      const std::size_t n = extent == FormatArg::kUnknownExtent
-                                ? NarrowRun(text, room, chunk_.data() + used_)
-                                : NarrowBlocks(text, room, chunk_.data() + used_);
+      const std::size_t n = NarrowRun(text, room, chunk_.data() + used_);
       used_ += n;
       written_ += static_cast<int>(n);
       text += n;
