@@ -1,27 +1,6 @@
 #include "platform/posix/packages/directory_table.h"
 
-#include <algorithm>
-
 namespace corvane::posix {
-namespace {
-
-constexpr std::size_t kFirstBlock = std::size_t{64} << 10;
-constexpr std::size_t kLastBlock = std::size_t{4} << 20;
-
-}  // namespace
-
-std::string_view DirectoryTable::Keep(std::string_view text) {
-  if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < text.size()) {
-    // Each block as large as all before it, up to a few huge pages.
-    blocks_.emplace_back().reserve(std::max(text.size(), std::clamp(kept_, kFirstBlock, kLastBlock)));
-  }
-  std::vector<char, LargeAllocator<char>>& block = blocks_.back();
-  const std::size_t at = block.size();
-  block.insert(block.end(), text.begin(), text.end());
-  kept_ += text.size();
-  return {block.data() + at, text.size()};
-}
-
 std::uint32_t DirectoryTable::Number(std::string_view text) {
   if (directories_.empty()) {
     directories_.push_back({std::string_view(), kNoParent});

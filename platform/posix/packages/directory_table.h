@@ -1,5 +1,4 @@
-// The directories of recorded paths, each numbered once, with the texts of
-// a package database's records kept where they never move.
+// The directories of recorded paths, each numbered once.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +8,7 @@
 #include <vector>
 
 #include "platform/posix/packages/directory_resolver.h"
-#include "platform/posix/packages/large_pages.h"
+#include "platform/posix/packages/text_blocks.h"
 
 namespace corvane::posix {
 
@@ -28,7 +27,7 @@ class DirectoryTable {
   std::uint32_t parent(std::uint32_t number) const { return directories_[number].parent; }
 
   // A copy of `text` that stays valid as long as the table.
-  std::string_view Keep(std::string_view text);
+  std::string_view Keep(std::string_view text) { return texts_.Keep(text); }
 
  private:
   struct Directory {
@@ -39,9 +38,7 @@ class DirectoryTable {
   std::vector<Directory> directories_;
   std::unordered_map<std::string_view, std::uint32_t, TextHash, std::equal_to<>> numbers_;
   std::uint32_t last_ = kRoot;
-  // Each block is filled no further than its first size, so it never moves.
-  std::vector<std::vector<char, LargeAllocator<char>>> blocks_;
-  std::size_t kept_ = 0;  // bytes in all blocks
+  TextBlocks texts_;
 };
 
 }  // namespace corvane::posix

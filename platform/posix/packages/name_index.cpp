@@ -3,11 +3,25 @@
 #include <functional>
 
 namespace corvane::posix {
+namespace {
+
+constexpr std::size_t kTypicalFiles = std::size_t{1} << 17;
+
+}  // namespace
 
 std::uint64_t NameIndex::Hash(std::string_view name) { return std::hash<std::string_view>{}(name); }
 
 void NameIndex::Add(const ListedPath& path) {
-  const std::uint32_t directory = directories_.Number(path.directory);
+  if (hashes_.empty()) {
+    // Room at once for a typical system's files: growing a step at a time
+    // faults in every smaller array on the way, a millisecond or more.
+    hashes_.reserve(kTypicalFiles);
+    directory_of_.reserve(kTypicalFiles);
+    directories_.reserve(kTypicalFiles / 8);
+  }
+  if (directories_.empty() || directories_.back() != path.directory)
+    directories_.push_back(texts_.Keep(path.directory));
+  const auto directory = static_cast<std::uint32_t>(directories_.size() - 1);
   hashes_.push_back(Hash(path.name));
   try {
     directory_of_.push_back(directory);

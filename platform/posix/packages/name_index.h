@@ -1,6 +1,6 @@
 // Where a package database records each last component, for answering
 // many questions after the first: per recorded file, its name's 64-bit
-// hash and its directory's number, twelve bytes. Names themselves are not
+// hash and where its directory's text is, twelve bytes. Names themselves are not
 // kept: two different names of files in one directory share a hash once in
 // about 2^64 / (files in the directory) questions, far rarer than a failing
 // disk, and keeping them would cost as much memory again as the rest.
@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/packages/directory_table.h"
 #include "platform/posix/packages/large_pages.h"
 #include "platform/posix/packages/package_database.h"
+#include "platform/posix/packages/text_blocks.h"
 
 namespace corvane::posix {
 
@@ -34,8 +34,12 @@ class NameIndex {
  private:
   static std::uint64_t Hash(std::string_view name);
 
-  DirectoryTable directories_;
-  // By file number: its name's hash and its directory's number.
+  // The directory of each run of files in one directory, in the order
+  // added: lists come sorted, so runs are long, and a text kept once a run
+  // costs less than looking each directory up in a table.
+  TextBlocks texts_;
+  std::vector<std::string_view> directories_;
+  // By file number: its name's hash and its directory's run.
   std::vector<std::uint64_t, LargeAllocator<std::uint64_t>> hashes_;
   std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> directory_of_;
   // The file numbers grouped by the low bits of their hash: group g is
@@ -53,7 +57,7 @@ bool NameIndex::ForEachDirectoryOf(std::string_view name, Visit visit) const {
   const std::size_t group = hash & (starts_.size() - 2);
   for (std::uint32_t at = starts_[group]; at < starts_[group + 1]; ++at) {
     const std::uint32_t file = order_[at];
-    if (hashes_[file] == hash && visit(directories_.text(directory_of_[file]))) return true;
+    if (hashes_[file] == hash && visit(directories_[directory_of_[file]])) return true;
   }
   return false;
 }
