@@ -4,6 +4,7 @@
 // every message and module, and ends its output as its mode's rules say.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -107,11 +108,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     corvane::ListMode list(platform, console, errors);
     const std::uint32_t status = list.Run();
     FUZZ_CHECK(list.BuffersIntact());
-    // Every call but the last delivered an entry.
-    std::size_t entries = 0;
-    for (const std::string& call : platform.calls)
-      entries += call.rfind("SfcGetNextProtectedFile", 0) == 0 ? 1 : 0;
-    const std::string count_line = "\n\n" + std::to_string(entries - 1) + " files displayed.\n";
+    // The walk delivers the list up to its end or the first call that fails.
+    std::size_t entries = platform.protected_list.size();
+    for (const corvane::testing::Fault& fault : platform.faults)
+      if (fault.operation == Operation::kSfcGetNextProtectedFile)
+        entries = std::min(entries, static_cast<std::size_t>(fault.call));
+    const std::string count_line = "\n\n" + std::to_string(entries) + " files displayed.\n";
     const bool counted = platform.output.size() >= count_line.size() &&
                          platform.output.compare(platform.output.size() - count_line.size(),
                                                  count_line.size(), count_line) == 0;

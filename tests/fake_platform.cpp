@@ -26,8 +26,6 @@ void UseRest(char16_t* buffer, std::size_t used, std::uint32_t size) {
 
 }  // namespace
 
-std::string Narrow(const char16_t* text) { return Narrow(Text(text)); }
-
 std::string Narrow(const std::u16string& text) {
   std::string out;
   for (char16_t c : text) out += c <= 0xFF ? static_cast<char>(c) : '?';
@@ -47,7 +45,6 @@ bool FakePlatform::Faulted(Operation operation) {
 }
 
 Handle FakePlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
-  Record("FindFirstFileW " + Narrow(pattern));
   if (Faulted(Operation::kFindFirstFile)) return kInvalidHandleValue;
   auto found = matches.find(Text(pattern));
   if (found == matches.end() || found->second.empty()) {
@@ -61,7 +58,6 @@ Handle FakePlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
 }
 
 int FakePlatform::FindNextFileW(Handle search, FindData* data) {
-  Record("FindNextFileW");
   if (Faulted(Operation::kFindNextFile)) return 0;
   auto* s = static_cast<Search*>(search);
   if (s->next == s->names.size()) {
@@ -73,14 +69,12 @@ int FakePlatform::FindNextFileW(Handle search, FindData* data) {
 }
 
 int FakePlatform::FindClose(Handle) {
-  Record("FindClose");
   --open_searches;
   return Faulted(Operation::kFindClose) ? 0 : 1;
 }
 
 std::uint32_t FakePlatform::GetFullPathNameW(const char16_t* name, std::uint32_t size,
                                              char16_t* buffer, char16_t** file_part) {
-  Record("GetFullPathNameW " + Narrow(name));
   if (Faulted(Operation::kGetFullPathName)) return 0;
   auto found = full_paths.find(Text(name));
   const std::u16string full = found == full_paths.end() ? Text(name) : found->second;
@@ -95,7 +89,6 @@ std::uint32_t FakePlatform::GetFullPathNameW(const char16_t* name, std::uint32_t
 std::uint32_t FakePlatform::GetLongPathNameW(const char16_t* short_path, char16_t* long_path,
                                              std::uint32_t size) {
   const std::u16string path = Text(short_path);
-  Record("GetLongPathNameW " + Narrow(path));
   if (Faulted(Operation::kGetLongPathName)) return 0;
   Outcome outcome{static_cast<std::uint32_t>(path.size()), std::nullopt};
   if (auto found = long_paths.find(path); found != long_paths.end()) outcome = found->second;
@@ -110,7 +103,6 @@ std::uint32_t FakePlatform::GetLongPathNameW(const char16_t* short_path, char16_
 
 int FakePlatform::SfcIsFileProtected(Handle, const char16_t* path) {
   const std::u16string p = Text(path);
-  Record("SfcIsFileProtected " + Narrow(p));
   if (Faulted(Operation::kSfcIsFileProtected)) return 0;
   if (protected_paths.count(p) != 0) return 1;
   auto code = query_errors.find(p);
@@ -119,7 +111,6 @@ int FakePlatform::SfcIsFileProtected(Handle, const char16_t* path) {
 }
 
 int FakePlatform::SfcGetNextProtectedFile(Handle, ProtectedFileData* data) {
-  Record("SfcGetNextProtectedFile " + std::to_string(data->FileNumber));
   if (Faulted(Operation::kSfcGetNextProtectedFile)) return 0;
   if (data->FileNumber >= protected_list.size()) {
     last_error_ = list_end_error;
@@ -129,8 +120,7 @@ int FakePlatform::SfcGetNextProtectedFile(Handle, ProtectedFileData* data) {
   return 1;
 }
 
-Module FakePlatform::LoadLibraryExW(const char16_t* name, Handle, std::uint32_t flags) {
-  Record("LoadLibraryExW " + Narrow(name) + " " + std::to_string(flags));
+Module FakePlatform::LoadLibraryExW(const char16_t*, Handle, std::uint32_t) {
   if (Faulted(Operation::kLoadLibrary)) return nullptr;
   if (!network_module_loads) {
     last_error_ = kErrorFileNotFound;
@@ -141,11 +131,8 @@ Module FakePlatform::LoadLibraryExW(const char16_t* name, Handle, std::uint32_t 
 }
 
 std::uint32_t FakePlatform::FormatMessageA(std::uint32_t flags, const void* source,
-                                           std::uint32_t message_id, std::uint32_t language_id,
-                                           char* buffer, std::uint32_t, void*) {
-  Record("FormatMessageA " + std::to_string(flags) + " " + std::to_string(message_id) + " " +
-         std::to_string(language_id));
-  format_flags.push_back(flags);
+                                           std::uint32_t message_id, std::uint32_t, char* buffer,
+                                           std::uint32_t, void*) {
   if (Faulted(Operation::kFormatMessage)) return 0;
   const std::string* text = nullptr;
   if ((flags & kFormatMessageFromHmodule) != 0 && source == &network_module_tag) {
@@ -166,20 +153,17 @@ std::uint32_t FakePlatform::FormatMessageA(std::uint32_t flags, const void* sour
 }
 
 void* FakePlatform::LocalFree(void* memory) {
-  Record("LocalFree");
   delete[] static_cast<char*>(memory);
   --outstanding_messages;
   return Faulted(Operation::kLocalFree) ? memory : nullptr;
 }
 
 int FakePlatform::FreeLibrary(Module) {
-  Record("FreeLibrary");
   --loaded_modules;
   return Faulted(Operation::kFreeLibrary) ? 0 : 1;
 }
 
-int FakePlatform::Beep(std::uint32_t frequency, std::uint32_t duration_ms) {
-  Record("Beep " + std::to_string(frequency) + " " + std::to_string(duration_ms));
+int FakePlatform::Beep(std::uint32_t, std::uint32_t) {
   ++beeps;
   return Faulted(Operation::kBeep) ? 0 : 1;
 }

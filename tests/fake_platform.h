@@ -1,8 +1,8 @@
 // A scriptable stand-in for the operating system, for the core's tests.
 //
 // Answers come from tables keyed by the text the core passes (a pattern, a
-// path, an error code); a fault can be injected at one exact call. Every call is recorded in order, so tests
-// can check what the core asked and in which order.
+// path, an error code); a fault can be injected at one exact call. Counters
+// show what the core left open or unfreed.
 #pragma once
 
 #include <cstdint>
@@ -81,7 +81,6 @@ class FakePlatform : public Platform {
   std::uint32_t output_error = 0;
 
   // What the core did.
-  std::vector<std::string> calls;
   std::string output;
   std::vector<std::size_t> write_sizes;
   int beeps = 0;
@@ -89,7 +88,6 @@ class FakePlatform : public Platform {
   int open_searches = 0;
   int outstanding_messages = 0;
   int loaded_modules = 0;
-  std::vector<std::uint32_t> format_flags;
   int faults_fired = 0;
 
   Handle FindFirstFileW(const char16_t* pattern, FindData* data) override;
@@ -119,7 +117,6 @@ class FakePlatform : public Platform {
     std::vector<std::u16string> names;
     std::size_t next = 0;
   };
-  void Record(const std::string& call) { calls.push_back(call); }
   // Counts a call of `operation`; true when a fault makes this one fail.
   bool Faulted(Operation operation);
 
@@ -128,8 +125,7 @@ class FakePlatform : public Platform {
   int operation_calls_[static_cast<int>(Operation::kCount)] = {};
 };
 
-// Narrow text for call records and assertions (characters above U+00FF as '?').
-std::string Narrow(const char16_t* text);
+// Narrow text for assertions (characters above U+00FF as '?').
 std::string Narrow(const std::u16string& text);
 
 }  // namespace corvane::testing

@@ -68,48 +68,43 @@ TEST(RunCommandTest, UsageScreenShowsTheProgramName) {
       {u'/', "/usr/local/bin/corvane", "corvane"},
       {u'/', "C:\\Tools\\corvane.exe", "C:\\Tools\\corvane.exe"},
       {u'\\', too_long.c_str(), std::string(kMaxPath, 'n')},
+      {u'\\', nullptr, ""},  // started without an argument vector
   };
   for (const Case& c : cases) {
     FakePlatform platform;
     platform.separator = c.separator;
     const char* argv[] = {c.invoked_as, "/?"};
-    EXPECT_EQ(RunCommand(platform, 2, argv), 1u);
-    EXPECT_EQ(platform.output, Usage(c.shown)) << c.invoked_as;
-    EXPECT_EQ(platform.flushes, 1);
+    EXPECT_EQ(RunCommand(platform, c.invoked_as == nullptr ? 0 : 2, argv), 1u);
+    EXPECT_EQ(platform.output, Usage(c.shown)) << (c.invoked_as ? c.invoked_as : "(none)");
   }
 }
 
-TEST(RunCommandTest, WithoutAnyArgumentVector) {
-  FakePlatform platform;
-  const char* argv[] = {nullptr};
-  EXPECT_EQ(RunCommand(platform, 0, argv), 1u);
-  EXPECT_EQ(platform.output, Usage(""));
-}
-
-TEST(RunCommandTest, DispatchesToListOrQuery) {
-  FakePlatform platform;
-  platform.protected_list = {u"C:\\W\\a.exe"};
-  const char* list_argv[] = {"corvane", "C:\\W\\a.exe", "-list", "b"};
-  EXPECT_EQ(RunCommand(platform, 4, list_argv), 18u);
-  EXPECT_EQ(platform.output, "\nC:\\W\\a.exe\n\n1 files displayed.\n");
-  for (const std::string& call : platform.calls)
-    EXPECT_EQ(call.rfind("FindFirstFileW", 0), std::string::npos) << "list mode searched: " << call;
-
-  FakePlatform query;
-  const char* query_argv[] = {"corvane", "/x", "--help"};
-  EXPECT_EQ(RunCommand(query, 3, query_argv), 13u);
-  EXPECT_EQ(query.output, "\n*FileNotFound: /x\n*FileNotFound: --help\n");
-  EXPECT_EQ(query.flushes, 1);
-}
-
-TEST(RunCommandTest, AFailedWriteDecidesTheStatus) {
-  const std::vector<std::vector<const char*>> runs = {
-      {"corvane"}, {"corvane", "/l"}, {"corvane", "C:\\none"}};
-  for (const auto& argv : runs) {
+// Each mode's status, unless a write to standard output failed: then that
+// failure's code, whatever the mode did.
+TEST(RunCommandTest, TheModesStatusOrTheFailedWritesCode) {
+  struct Case {
+    std::vector<const char*> argv;
+    std::uint32_t list_end, output_error, status;
+    std::string output;
+  };
+  const std::string listed = "\nC:\\W\\a.exe\n\n1 files displayed.\n";
+  const Case cases[] = {
+      {{"corvane", "C:\\W\\a.exe", "-list", "b"}, 18, 0, 18, listed},
+      {{"corvane", "/l"}, 5, 0, 5, "\nC:\\W\\a.exe\n\nSystem error 5 has occurred.\n\n"},
+      {{"corvane", "/x", "--help"}, 18, 0, 13, "\n*FileNotFound: /x\n*FileNotFound: --help\n"},
+      {{"corvane"}, 18, 109, 109, Usage("corvane")},  // 109: the reader of a pipe has gone
+      {{"corvane", "/l"}, 18, 109, 109, listed},
+      {{"corvane", "C:\\none"}, 18, 112, 112, "\n*FileNotFound: C:\\none\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.argv.back());
     FakePlatform platform;
-    platform.output_error = 109;  // the reader of a pipe has gone
-    EXPECT_EQ(RunCommand(platform, static_cast<int>(argv.size()), argv.data()), 109u)
-        << argv.back();
+    platform.protected_list = {u"C:\\W\\a.exe"};
+    platform.list_end_error = c.list_end;
+    platform.output_error = c.output_error;
+    EXPECT_EQ(RunCommand(platform, static_cast<int>(c.argv.size()), c.argv.data()), c.status);
+    EXPECT_EQ(platform.output, c.output);
+    EXPECT_EQ(platform.flushes, 1);
   }
 }
 

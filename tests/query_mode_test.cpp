@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,126 +12,77 @@ namespace {
 
 using testing::FakePlatform;
 
-// Answers for failures at every call are the fault matrix's (tests/hardening);
-// these are the cases it does not reach.
-struct QueryResult {
-  std::string output;
-  std::uint32_t status;
-};
+// Failures at every call of every operation are the fault matrix's
+// (tests/hardening), which checks what a run releases and its status; these
+// are the lines.
 
-QueryResult Query(FakePlatform& platform, std::vector<const char*> names) {
-  Console console(platform);
-  ErrorReport errors(platform, console);
-  QueryMode mode(platform, console, errors);
-  const std::uint32_t status = mode.Run(static_cast<int>(names.size()), names.data());
-  EXPECT_EQ(platform.open_searches, 0) << "a search was left open";
-  return {platform.output, status};
-}
+// Paths too long for a path buffer, and a directory whose entry joined to it is.
+const std::string kFits(kMaxPath, 'f'), kTooLong(kMaxPath + 1, 'f'), kHuge(100000, 'h');
+const std::u16string kDeep = u"C:\\" + std::u16string(200, u'd') + u"\\";
+const std::u16string kDeepName(100, u'n');
 
-// C:\W\a.exe is protected; the current directory is C:\cwd, which has no a.exe.
-void WindowsLike(FakePlatform& p) {
+// One system for every case. C:\W\a.exe is protected; the current directory
+// is C:\cwd, which has no a.exe.
+void System(FakePlatform& p) {
   p.matches[u"C:\\W\\a.exe"] = {u"a.exe"};
   p.matches[u"C:/W/a.exe"] = {u"a.exe"};
   p.full_paths[u"a.exe"] = u"C:\\cwd\\a.exe";
   p.long_paths[u"C:\\cwd\\a.exe"] = {0, kErrorFileNotFound};
   p.protected_paths[u"C:\\W\\a.exe"] = true;
+  p.matches[u"C:\\W\\long.exe"] = {u"long.exe"};
+  p.long_paths[u"C:\\W\\long.exe"] = {300, std::nullopt};
+  p.protected_paths[u"C:\\W\\long.exe"] = true;
+  p.matches[u"C:\\W\\denied.exe"] = {u"denied.exe"};
+  p.query_errors[u"C:\\W\\denied.exe"] = kErrorAccessDenied;
+  p.system_messages[kErrorAccessDenied] = "Access is denied.\r\n";
+  p.matches[u"x"] = {u"x"};
+  p.full_paths[u"x"] = std::u16string(kMaxPath, u'p');  // 261 with its terminator
+  p.matches[u"/usr/bin/l?"] = {u"ls"};
+  p.protected_paths[u"/usr/bin/ls"] = true;
+  // Were a cut text used, it would match.
+  p.matches[std::u16string(kFits.begin(), kFits.end())] = {u"f"};
+  p.matches[std::u16string(kMaxPath, u'h')] = {u"h"};
+  p.matches[kDeep + u"*"] = {kDeepName};
 }
 
 TEST(QueryModeTest, ResultLinesAndRunStatus) {
   struct Case {
-    const char* name;
     std::vector<const char*> args;
-    std::function<void(FakePlatform&)> setup;
     std::string output;
     std::uint32_t status;
+    char16_t separator = u'\\';
   };
-  const auto none = [](FakePlatform&) {};
-  const std::vector<Case> cases = {
-      {"nothing matched in the whole run",
-       {"C:\\W\\none", "x"},
-       none,
-       "\n*FileNotFound: C:\\W\\none\n*FileNotFound: x\n",
+  const std::string deep = testing::Narrow(kDeep) + "*";
+  const std::string deep_cut = testing::Narrow((kDeep + kDeepName).substr(0, kMaxPath));
+  const Case cases[] = {
+      {{"C:\\W\\none", "none"}, "\n*FileNotFound: C:\\W\\none\n*FileNotFound: none\n", 13},
+      // No backslash, no prefix: the match is resolved against the current directory.
+      {{"C:/W/a.exe"}, "\n*FileNotFound: C:\\cwd\\a.exe\n", 0},
+      // A long form too long for the buffer still counts.
+      {{"C:\\W\\long.exe"}, "\nProtectedFile: C:\\W\\long.exe\n", 300},
+      {{"C:\\W\\denied.exe"}, "\n\nSystem error 5 has occurred.\n\nAccess is denied.\r\n\n", 5},
+      // A full path too long for the buffer is left empty.
+      {{"x"}, "\n*FileNotFound: \n", 0},
+      {{"/usr/bin/l?"}, "\nProtectedFile: /usr/bin/ls\n", 11, u'/'},
+      // Paths that do not fit are never used cut; a joined one is no long path obtained.
+      {{kTooLong.c_str(), kHuge.c_str()},
+       "\n*FileNotFound: " + kFits + "\n*FileNotFound: " + std::string(kMaxPath, 'h') + "\n",
        13},
-      {"forward slashes: no prefix, resolved against the current directory",
-       {"C:/W/a.exe"},
-       none,
-       "\n*FileNotFound: C:\\cwd\\a.exe\n",
-       0},
-      {"a long form too long for the buffer still counts",
-       {"C:\\W\\a.exe"},
-       [](FakePlatform& p) { p.long_paths[u"C:\\W\\a.exe"] = {300, std::nullopt}; },
-       "\nProtectedFile: C:\\W\\a.exe\n",
-       300},
-      {"a full path too long for the buffer is left empty",
-       {"x"},
-       [](FakePlatform& p) {
-         p.matches[u"x"] = {u"x"};
-         p.full_paths[u"x"] = std::u16string(kMaxPath, u'p');  // 261 with its terminator
-       },
-       "\n*FileNotFound: \n",
-       0},
-      {"posix separator cuts the prefix at '/'",
-       {"/usr/bin/l?"},
-       [](FakePlatform& p) {
-         p.separator = u'/';
-         p.matches[u"/usr/bin/l?"] = {u"ls"};
-         p.protected_paths[u"/usr/bin/ls"] = true;
-       },
-       "\nProtectedFile: /usr/bin/ls\n",
-       11},
+      {{kFits.c_str()}, "\n*NotProtected: f\n", 2},
+      {{deep.c_str()}, "\n*FileNotFound: " + deep_cut + "\n", 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(&c - cases);  // the case's index
     FakePlatform platform;
-    WindowsLike(platform);
-    c.setup(platform);
-    const QueryResult run = Query(platform, c.args);
-    EXPECT_EQ(run.output, c.output);
-    EXPECT_EQ(run.status, c.status);
+    System(platform);
+    platform.separator = c.separator;
+    Console console(platform);
+    ErrorReport errors(platform, console);
+    QueryMode mode(platform, console, errors);
+    EXPECT_EQ(mode.Run(static_cast<int>(c.args.size()), c.args.data()), c.status);
+    EXPECT_EQ(platform.output, c.output);
+    EXPECT_EQ(platform.open_searches, 0) << "a search was left open";
   }
-}
-
-TEST(QueryModeTest, CallsForOneMatchInOrder) {
-  FakePlatform platform;
-  WindowsLike(platform);
-  Query(platform, {"C:\\W\\a.exe"});
-  EXPECT_EQ(platform.calls, (std::vector<std::string>{
-                                "FindFirstFileW C:\\W\\a.exe",
-                                "GetFullPathNameW C:\\W\\a.exe",
-                                "GetLongPathNameW C:\\W\\a.exe",
-                                "SfcIsFileProtected C:\\W\\a.exe",
-                                "FindNextFileW",
-                                "FindClose",
-                            }));
-}
-
-TEST(QueryModeTest, PathsThatDoNotFitAreNeverUsedCut) {
-  const std::string fits(kMaxPath, 'f');
-  const std::string too_long(kMaxPath + 1, 'f');
-  const std::string huge(100000, 'h');
-  const std::u16string dir = u"C:\\" + std::u16string(200, u'd') + u"\\";
-  const std::u16string name(100, u'n');
-
-  FakePlatform platform;
-  platform.matches[std::u16string(fits.begin(), fits.end())] = {u"f"};
-  platform.matches[dir + u"*"] = {name};
-  const std::string pattern(dir.begin(), dir.end());
-  const std::string all = pattern + "*";
-  const QueryResult run =
-      Query(platform, {too_long.c_str(), huge.c_str(), fits.c_str(), all.c_str()});
-
-  const std::u16string joined_cut = (dir + name).substr(0, kMaxPath);
-  EXPECT_EQ(run.output,
-            "\n*FileNotFound: " + fits + "\n*FileNotFound: " + std::string(kMaxPath, 'h') +
-                "\n*NotProtected: f\n*FileNotFound: " + testing::Narrow(joined_cut) + "\n");
-  // A joined path that does not fit counts as a long path not obtained.
-  EXPECT_EQ(run.status, 0u);
-  for (const std::string& call : platform.calls) {
-    EXPECT_EQ(call.find("GetFullPathNameW " + pattern), std::string::npos) << call;
-  }
-  EXPECT_EQ(std::count_if(platform.calls.begin(), platform.calls.end(),
-                          [](const std::string& c) { return c.rfind("FindFirstFileW", 0) == 0; }),
-            2);
 }
 
 }  // namespace
