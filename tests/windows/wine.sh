@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # corvane.exe end to end: its import table, then under Wine its version record
 # and icon, query and list mode with Wine's own protection service and with a
-# double for it, and the usage screen; output byte for byte (CR LF) with the
-# exit status.
+# double for it, the usage screen, and hostile input where Windows differs
+# from POSIX (characters above U+00FF, arguments of 259 to 32,000 characters,
+# names Windows reserves, output that cannot be written); output byte for
+# byte (CR LF) with the exit status. Prints "N cases, F failed".
 #
 #   wine.sh OBJDUMP CORVANE_EXE PROBE_EXE SFC_DOUBLE_DLL
 here=$(cd "$(dirname "$0")" && pwd)
@@ -23,6 +25,9 @@ CORVANE=(dlls) && expect 0 $'kernel32.dll\nmsvcrt.dll\nsfc.dll\n' imported-dlls
 CORVANE=(bound) && expect 0 $'sfc.dll SfcGetNextProtectedFile\nsfc.dll SfcIsFileProtected\n' bound
 
 . "$here/wine_prefix.sh"
+repeat() { local text; printf -v text "%$2s" ""; printf '%s' "${text// /$1}"; }
+# run STATUS ARG: full (wine_prefix.sh) with $program and $out.
+run() { full "$1" "$out" "$program" corvane.exe "$2"; }
 
 # --- The version record and the icon, as Windows reads them back.
 CORVANE=("$WINE" "$probe")
@@ -39,14 +44,16 @@ image 32x32, 4 bits per pixel, size agrees, loads
 
 # --- Wine's own service: every file is not protected (2), the list is empty.
 own=$scratch/own tree=$scratch/tree
-mkdir -p "$own" "$tree/files/sub" "$tree/cwd"
+mkdir -p "$own" "$tree/files/sub" "$tree/cwd" "$tree/wide"
 cp "$exe" "$own/corvane.exe"
 touch "$tree/files/alpha.txt" "$tree/files/beta.txt" "$tree/files/café.txt" "$tree/cwd/beta.txt" \
   "$WINEPREFIX/drive_c/beta.txt" "$WINEPREFIX/drive_c/only-on-c.txt"
+touch "$tree/wide/a.txt" "$tree/wide/Ā.txt" "$tree/wide/中.txt" "$tree/wide/😀.txt" "$tree/wide/b中c.txt"
 T=$(winpath "$tree") CWD=$(winpath "$tree/cwd")
-F=$T\\files
+F=$T\\files W=$T\\wide
 cd "$tree/cwd" || exit 1
-CORVANE=("$WINE" "$own/corvane.exe")
+program=$own/corvane.exe
+CORVANE=("$WINE" "$program")
 
 # Every match in Wine's order, "." and ".." joined to the prefix like any
 # name; é reaches the output as the byte E9.
@@ -59,6 +66,14 @@ results "F $CWD\\alpha.txt" "N $CWD\\beta.txt" "F $CWD\\caf$E9.txt"
 expect 0 "$out" "Z:$tree/files/*a*"
 results "F $CWD\\only-on-c.txt" "N $CWD\\beta.txt" && expect 2 "$out" C:only-on-c.txt C:beta.txt
 listing && expect 18 "$out" /l
+# Arguments arrive as narrow text in the ANSI code page: a character it
+# lacks arrives as '?', a wildcard, so the answer is for every name that
+# matches what arrived.
+results "N $W\\a.txt" "N $W\\" "N $W\\" && run 2 "$W\\中.txt"
+# Names Windows reserves: a device, and the \\?\ prefix, which the full path keeps.
+results 'N \\.\NUL' && run 2 NUL
+results 'F \\?\' && run 13 '\\?\'
+results "N \\\\?\\$F\\alpha.txt" && run 2 "\\\\?\\$F\\alpha.txt"
 
 # The usage screen names what follows element 0's last backslash: Wine hands
 # over a full DOS path, and '/' ends no directory prefix.
@@ -72,18 +87,31 @@ mkdir "$dbl" "$tree/sys"
 cp "$exe" "$dbl/corvane.exe"
 cp "$sfc_double" "$dbl/sfc.dll"
 export WINEDLLOVERRIDES=sfc=n
-CORVANE=("$WINE" "$dbl/corvane.exe")
+program=$dbl/corvane.exe
+CORVANE=("$WINE" "$program")
 S=$(winpath "$tree/sys")
-# A protected file's status is its long path's length: 258 here, past 8 bits.
-name=$(printf 'x%.0s' $(seq $((258 - ${#S} - 5))))
-touch "$tree/sys/$name.dll" "$tree/sys/kernel.dll"
-L=$S\\$name.dll K=$S\\kernel.dll
+touch "$tree/sys/kernel.dll"
+K=$S\\kernel.dll
+# long_path LENGTH: a file in sys whose path has LENGTH characters.
+long_path() { local p=$S\\$(repeat x $(($1 - ${#S} - 1))); touch "$tree/sys/${p##*\\}"; printf '%s' "$p"; }
 
 # query ANSWER STATUS ARG: query mode, the double answering ANSWER, with $out
 # as the expected output.
-query() { SFC_DOUBLE_ANSWER=$1 full "$2" "$out" "$dbl/corvane.exe" corvane.exe "$3"; }
-results "P $L" && query 0 258 "$L"
+query() { SFC_DOUBLE_ANSWER=$1 run "$2" "$3"; }
+# A protected file's status is its long path's length, past 8 bits here. The
+# full path buffer takes 259 characters and the terminator, so a path of 260
+# is found but its long path is not obtained; a longer argument is never
+# searched.
+path=$(long_path 259) && results "P $path" && query 0 259 "$path"
+results "F " && query 0 0 "$(long_path 260)"
+path=$(long_path 261) && results "F ${path:0:260}" && query 0 13 "$path"
+path=$(repeat x 32000) && results "F ${path:0:260}" && query 0 13 "$path"
 results "N $K" && query 2 2 "$K"
+# Each line stops just before the first character above U+00FF and the
+# next is whole again; the status is the last long path's length in UTF-16
+# units, the emoji counting two.
+results "P $W" "P $T" "P $W\\a.txt" "P $W\\b" "P $W\\" "P $W\\" "P $W\\"
+query 0 $((${#W} + 7)) "$W\\*"
 # No prefix again: the match is not in the current directory, so its long
 # path is not obtained.
 results "F $CWD\\kernel.dll" && query 0 0 "Z:$tree/sys/kernel.dll"
@@ -98,13 +126,21 @@ cp "$probe" "$dbl/netmsg.dll"
 report 2100 "Text of 2100 from the module.$CR"$'\n\n' && query 2100 2100 "$K"
 
 # List mode. An entry that fills the whole record without a terminator is cut
-# to fit; a walk may end with code 0; a failure keeps the entries before it.
-entry=$(printf 'e%.0s' $(seq 300))
-listing 'C:\Windows\notepad.exe' "${entry:0:259}" 'C:\sfc.dll'
-SFC_DOUBLE_LIST="C:\\Windows\\notepad.exe|$entry|C:\\sfc.dll" expect 18 "$out" /l
+# to fit, one with a character above U+00FF just before it, and every one is
+# counted; a walk may end with code 0; a failure keeps the entries before it.
+entry=$(repeat e 300)
+listing 'C:\Windows\notepad.exe' "${entry:0:259}" 'C:\' 'C:\sfc.dll'
+SFC_DOUBLE_LIST="C:\\Windows\\notepad.exe|$entry|C:\\中\\a.dll|C:\\sfc.dll" expect 18 "$out" /l
 listing 'C:\one.dll'
 SFC_DOUBLE_LIST='C:\one.dll' SFC_DOUBLE_LIST_END=0 expect 0 "$out" -list
 report 5 "Access denied.$CR"$'\n'
 SFC_DOUBLE_LIST='C:\one.dll|C:\two.dll' SFC_DOUBLE_LIST_END=5 expect 5 $'\nC:\\one.dll\nC:\\two.dll'"$out" /l
+# Output that cannot be written: the write failure's code (disk full 112,
+# invalid handle 6), never the status of a full run.
+for sink in '>/dev/full:112' '>&-:6'; do
+  cases=$((cases + 1)) status=0
+  eval '"$WINE" "$program" /l '"${sink%%:*}" 2>/dev/null </dev/null || status=$?
+  [ "$status" = "${sink##*:}" ] || fail "output ${sink%%:*}: status $status"
+done
 
 finish
