@@ -1,20 +1,13 @@
 // Directories as symbolic links resolve them, each worked out at most once.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
-namespace corvane::posix {
+#include "platform/posix/packages/text_hash.h"
 
-// Hashes std::string keys and std::string_view look-ups alike.
-struct TextHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view text) const {
-    return std::hash<std::string_view>{}(text);
-  }
-};
+namespace corvane::posix {
 
 class DirectoryResolver {
  public:

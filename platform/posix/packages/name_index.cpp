@@ -1,15 +1,11 @@
 #include "platform/posix/packages/name_index.h"
 
-#include <functional>
-
 namespace corvane::posix {
 namespace {
 
 constexpr std::size_t kTypicalFiles = std::size_t{1} << 17;
 
 }  // namespace
-
-std::uint64_t NameIndex::Hash(std::string_view name) { return std::hash<std::string_view>{}(name); }
 
 void NameIndex::Add(const ListedPath& path) {
   if (hashes_.empty()) {
@@ -22,7 +18,7 @@ void NameIndex::Add(const ListedPath& path) {
   if (directories_.empty() || directories_.back() != path.directory)
     directories_.push_back(texts_.Keep(path.directory));
   const auto directory = static_cast<std::uint32_t>(directories_.size() - 1);
-  hashes_.push_back(Hash(path.name));
+  hashes_.push_back(HashText(path.name));
   try {
     directory_of_.push_back(directory);
   } catch (...) {

@@ -14,6 +14,7 @@
 #include "platform/posix/packages/large_pages.h"
 #include "platform/posix/packages/package_database.h"
 #include "platform/posix/packages/text_blocks.h"
+#include "platform/posix/packages/text_hash.h"
 
 namespace corvane::posix {
 
@@ -32,8 +33,6 @@ class NameIndex {
   bool ForEachDirectoryOf(std::string_view name, Visit visit) const;
 
  private:
-  static std::uint64_t Hash(std::string_view name);
-
   // The directory of each run of files in one directory, in the order
   // added: lists come sorted, so runs are long, and a text kept once a run
   // costs less than looking each directory up in a table.
@@ -53,7 +52,7 @@ class NameIndex {
 template <typename Visit>
 bool NameIndex::ForEachDirectoryOf(std::string_view name, Visit visit) const {
   if (starts_.empty()) return false;
-  const std::uint64_t hash = Hash(name);
+  const std::uint64_t hash = HashText(name);
   const std::size_t group = hash & (starts_.size() - 2);
   for (std::uint32_t at = starts_[group]; at < starts_[group + 1]; ++at) {
     const std::uint32_t file = order_[at];

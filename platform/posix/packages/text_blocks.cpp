@@ -1,6 +1,9 @@
 #include "platform/posix/packages/text_blocks.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include "platform/posix/packages/large_pages.h"
 
 namespace corvane::posix {
 namespace {
@@ -10,18 +13,25 @@ constexpr std::size_t kLastBlock = std::size_t{4} << 20;
 
 }  // namespace
 
+TextBlocks::~TextBlocks() {
+  for (const Block& block : blocks_) FreeLarge(block.bytes, block.size);
+}
+
 std::string_view TextBlocks::Keep(std::string_view text) {
-  if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < text.size()) {
+  if (room_ < text.size()) {
     // Each block as large as all before it, up to a few huge pages.
-    std::vector<char, LargeAllocator<char>> block;
-    block.reserve(std::max(text.size(), std::clamp(kept_, kFirstBlock, kLastBlock)));
-    blocks_.push_back(std::move(block));
+    const std::size_t size = std::max(text.size(), std::clamp(kept_, kFirstBlock, kLastBlock));
+    blocks_.reserve(blocks_.size() + 1);
+    blocks_.push_back({static_cast<char*>(AllocateLarge(size)), size});
+    free_ = blocks_.back().bytes;
+    room_ = size;
   }
-  std::vector<char, LargeAllocator<char>>& block = blocks_.back();
-  const std::size_t at = block.size();
-  block.insert(block.end(), text.begin(), text.end());
+  char* const at = free_;
+  std::memcpy(at, text.data(), text.size());
+  free_ += text.size();
+  room_ -= text.size();
   kept_ += text.size();
-  return {block.data() + at, text.size()};
+  return {at, text.size()};
 }
 
 }  // namespace corvane::posix

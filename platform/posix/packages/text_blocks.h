@@ -5,18 +5,26 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/packages/large_pages.h"
-
 namespace corvane::posix {
 
 class TextBlocks {
  public:
+  TextBlocks() = default;
+  TextBlocks(const TextBlocks&) = delete;
+  TextBlocks& operator=(const TextBlocks&) = delete;
+  ~TextBlocks();
+
   // A copy of `text`; bad_alloc leaves the store as it was.
   std::string_view Keep(std::string_view text);
 
  private:
-  // Each block is filled no further than its first size, so it never moves.
-  std::vector<std::vector<char, LargeAllocator<char>>> blocks_;
+  struct Block {
+    char* bytes;
+    std::size_t size;
+  };
+  std::vector<Block> blocks_;  // each from AllocateLarge
+  char* free_ = nullptr;       // the unused end of the last block
+  std::size_t room_ = 0;
   std::size_t kept_ = 0;  // bytes in all blocks
 };
 
