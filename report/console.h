@@ -14,8 +14,7 @@ namespace corvane {
 struct FormatArg {
   FormatArg(const char16_t* text) : text(text) {}                      // NOLINT: implicit by design
   FormatArg(std::int32_t number) : is_number(true), number(number) {}  // NOLINT
-  // Text held in an array of `extent` characters, all of which may be read:
-  // it ends at its terminator or there at the latest.
+  // Text held in an array of `extent` characters: it ends there at the latest.
   FormatArg(const char16_t* text, std::size_t extent) : text(text), extent(extent) {}
   bool is_number = false;
   const char16_t* text = nullptr;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/posix/packages/directory_resolver.h"
+#include "platform/posix/packages/large_pages.h"
 #include "platform/posix/packages/text_blocks.h"
 
 namespace corvane::posix {
@@ -35,7 +36,7 @@ class DirectoryTable {
     std::uint32_t parent;
   };
 
-  std::vector<Directory> directories_;
+  std::vector<Directory, LargeAllocator<Directory>> directories_;
   std::unordered_map<std::string_view, std::uint32_t, TextHash, std::equal_to<>> numbers_;
   std::uint32_t last_ = kRoot;
   TextBlocks texts_;

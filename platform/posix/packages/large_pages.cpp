@@ -7,7 +7,7 @@
 namespace corvane::posix {
 namespace {
 
-constexpr std::size_t kLargeBlock = std::size_t{512} << 10;
+constexpr std::size_t kLargeBlock = std::size_t{256} << 10;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 std::size_t RoundUp(std::size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }

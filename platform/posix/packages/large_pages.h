@@ -9,7 +9,7 @@
 
 namespace corvane::posix {
 
-// `bytes` of memory (blocks of 512 KiB or more are mapped and advised as
+// `bytes` of memory (blocks of 256 KiB or more are mapped and advised as
 // huge pages); bad_alloc when there is no room. Free it with FreeLarge and
 // the same `bytes`.
 void* AllocateLarge(std::size_t bytes);

@@ -21,8 +21,11 @@ class RecordedFiles {
   // Makes Listed answer: every recorded path shorter than `limit` bytes
   // once, in byte order. Call once, when every file is added.
   void SortListing(std::size_t limit);
-  // Entry `number` of the listing in *path; false past its end.
-  bool Listed(std::uint32_t number, ListedPath* path) const;
+  // Entry `number` of the listing in *path; false past its end. The listing
+  // is a walk of the directory tree that puts each directory in order as it
+  // enters it: the entry after the one asked for last comes at once, an
+  // earlier one means walking again from the start.
+  bool Listed(std::uint32_t number, ListedPath* path);
 
  private:
   struct File {
@@ -30,10 +33,33 @@ class RecordedFiles {
     std::uint32_t size;
     std::uint32_t directory;
   };
+  // The children of one directory still to be walked.
+  struct Range {
+    std::uint32_t at;
+    std::uint32_t end;
+    std::uint32_t directory;
+  };
+
+  // A child's key: a file's name, or a directory's last component, which
+  // orders as if a '/' followed it, so that ordering the keys of each
+  // directory orders the whole paths.
+  std::string_view Key(std::uint32_t child) const;
+  bool Precedes(std::uint32_t a, std::uint32_t b) const;
+  void Enter(std::uint32_t directory);
+  // The file the walk lists next, or false at its end.
+  bool Next(File* file);
 
   DirectoryTable directories_;
   std::vector<File, LargeAllocator<File>> files_;
-  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> listing_;  // file numbers, in order
+
+  std::size_t limit_ = 0;
+  std::vector<std::uint32_t> components_;  // by directory: where its last component starts
+  std::vector<std::uint32_t> first_;       // by directory: its first child, and one past the last
+  // File numbers, and directory numbers with the top bit set, grouped by
+  // the directory they are in.
+  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> children_;
+  std::vector<Range> walk_;
+  std::uint32_t next_ = 0;  // the number of the entry the walk gives next
 };
 
 }  // namespace corvane::posix
