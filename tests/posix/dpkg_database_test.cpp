@@ -234,17 +234,5 @@ TEST_F(DpkgDatabaseTest, DamagedOrMissingDatabaseFailsEveryQuestion) {
   expect_failure("diversions that are a directory", kErrorAccessDenied);
 }
 
-TEST_F(DpkgDatabaseTest, UnreadableListFailsWithAccessDenied) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not deny root";
-  WriteList("a.md5sums", Line("@/a"));
-  WriteList("b.md5sums", Line("@/b"));
-  ASSERT_EQ(chmod(tree_.Path("db/info/b.md5sums").c_str(), 0), 0);
-  for (const char* path : {"@/a", "@/b", "@/c"}) {
-    DpkgDatabase database(tree_.Path("db"));
-    PosixPlatform platform(database);
-    EXPECT_EQ(Answer(platform, At(path)), kErrorAccessDenied) << path;
-  }
-}
-
 }  // namespace
 }  // namespace corvane::posix

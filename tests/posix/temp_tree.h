@@ -19,15 +19,7 @@ namespace corvane::posix::testing {
 
 class TempTree {
  public:
-  TempTree() {
-    std::string name = (std::filesystem::temp_directory_path() / "corvane-XXXXXX").string();
-    root_ = mkdtemp(name.data());
-  }
-  ~TempTree() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-
+  ~TempTree() { std::filesystem::remove_all(root_); }
   // The absolute path of `relative` inside the tree; the root for "".
   std::string Path(const std::string& relative = "") const {
     return relative.empty() ? root_ : root_ + "/" + relative;
@@ -42,27 +34,25 @@ class TempTree {
   }
 
  private:
-  std::string root_;
+  std::string root_ = mkdtemp((std::filesystem::temp_directory_path() / "corvane-XXXXXX").string().data());
 };
 
 // Lowers the process's descriptor limit to `limit` while it lives.
 class DescriptorLimit {
  public:
   explicit DescriptorLimit(rlim_t limit) {
-    EXPECT_EQ(getrlimit(RLIMIT_NOFILE, &saved_), 0);
+    getrlimit(RLIMIT_NOFILE, &saved_);
     rlimit lowered = saved_;
     lowered.rlim_cur = std::min(saved_.rlim_cur, limit);
-    EXPECT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    setrlimit(RLIMIT_NOFILE, &lowered);
   }
   ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &saved_); }
-  DescriptorLimit(const DescriptorLimit&) = delete;
-  DescriptorLimit& operator=(const DescriptorLimit&) = delete;
 
  private:
   rlimit saved_ = {};
 };
 
-// Byte b as U+00bb: through unsigned char, so bytes above 0x7f do not sign-extend.
+// Byte b as U+00bb, and back.
 inline std::u16string Wide(const std::string& bytes) {
   std::u16string wide;
   for (unsigned char byte : bytes) wide.push_back(byte);

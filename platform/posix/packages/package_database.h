@@ -21,7 +21,7 @@ struct ListedPath {
 // Splits the absolute `path` at its last '/': the directory of "/name" is "".
 inline ListedPath SplitPath(std::string_view path) {
   // memrchr: paths are long and their last components short.
-  const void* const slash = memrchr(path.data(), '/', path.size());
+  const void* const slash = path.empty() ? nullptr : memrchr(path.data(), '/', path.size());
   if (slash == nullptr) return {std::string_view(), path};
   const auto at = static_cast<std::size_t>(static_cast<const char*>(slash) - path.data());
   return {path.substr(0, at), path.substr(at + 1)};

@@ -18,6 +18,7 @@ TextBlocks::~TextBlocks() {
 }
 
 std::string_view TextBlocks::Keep(std::string_view text) {
+  if (text.empty()) return {};
   if (room_ < text.size()) {
     // Each block a huge page or as large as all before it, up to a few.
     const std::size_t size = std::max(text.size(), std::clamp(kept_, kFirstBlock, kLastBlock));

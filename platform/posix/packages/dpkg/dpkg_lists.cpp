@@ -150,7 +150,7 @@ int DpkgLists::NextLines(int fd, std::span<char>* lines) {
       // A line longer than the buffer: it grows to hold it.
       const std::size_t larger = std::max(capacity_ * 2, kFirstCapacity);
       auto grown = std::make_unique_for_overwrite<char[]>(larger);
-      std::memcpy(grown.get(), buffer_.get(), filled_);
+      if (filled_ > 0) std::memcpy(grown.get(), buffer_.get(), filled_);
       buffer_ = std::move(grown);
       capacity_ = larger;
     }
