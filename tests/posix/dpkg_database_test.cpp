@@ -182,23 +182,11 @@ TEST_F(DpkgDatabaseTest, ListingIsSortedByBytesAndLeavesOutWhatCannotFit) {
 }
 
 TEST_F(DpkgDatabaseTest, ManyListsUnderALowDescriptorLimit) {
-  constexpr int kLists = 300, kPerList = 20;
-  const auto path = [](int list, int file) {
-    return "@/d" + std::to_string(list % 10) + "/p" + std::to_string(list) + "-" + std::to_string(file);
-  };
-  for (int list = 0; list < kLists; ++list) {
-    std::string lines;
-    for (int file = 0; file < kPerList; ++file) lines += Line(path(list, file));
-    WriteList("p" + std::to_string(list) + ".md5sums", lines);
-  }
+  // A descriptor kept per list would run out long before the last one.
+  for (int list = 0; list < 300; ++list)
+    WriteList("p" + std::to_string(list) + ".md5sums", Line("@/d/p" + std::to_string(list)));
   const testing::DescriptorLimit limit(32);
-  EXPECT_EQ(ExpectAnswers({{path(0, 0), 0},
-                           {path(150, 10), 0},
-                           {path(kLists - 1, kPerList - 1), 0},
-                           {path(kLists, 0), 2},
-                           {path(0, kPerList), 2}})
-                .size(),
-            std::size_t{kLists} * kPerList);
+  EXPECT_EQ(ExpectAnswers({{"@/d/p0", 0}, {"@/d/p299", 0}, {"@/d/p300", 2}}).size(), 300u);
 }
 
 // A database that cannot be read never answers "not protected": every

@@ -5,7 +5,6 @@
 #include <poll.h>
 #include <stdlib.h>
 
-#include <chrono>
 #include <climits>
 #include <cstring>
 #include <set>
@@ -89,15 +88,6 @@ TEST(MatchWildcard, Table) {
   // clang-format on
   for (const Case& c : cases)
     EXPECT_EQ(MatchWildcard(c.pattern, c.name), c.matches) << c.pattern << " ~ " << c.name;
-}
-
-TEST(MatchWildcard, ManyStarsStayFast) {
-  const std::string pattern = "*a*a*a*a*a*a*a*a*a*a*b";
-  const std::string name(20000, 'a');
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(MatchWildcard(pattern, name));
-  EXPECT_TRUE(MatchWildcard(pattern, name + "b"));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
 TEST(FoldPath, Table) {
@@ -201,21 +191,6 @@ TEST(PosixOutput, PipeGetsWholeBlocksAndNoBell) {
   EXPECT_EQ(Drain(fds[0]), std::string(104, 'b'));
   close(fds[0]);
   close(fds[1]);
-}
-
-TEST(PosixOutput, TerminalGetsEachPieceAndTheBell) {
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-    GTEST_SKIP() << "no pseudo-terminal here";
-  const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-  DpkgDatabase none("/nonexistent");
-  PosixPlatform platform(none, terminal, terminal);
-  platform.WriteStandardOutput("abc", 3);
-  EXPECT_EQ(Drain(master), "abc");
-  platform.Beep(443, 200);
-  EXPECT_EQ(Drain(master), "\a");
-  close(terminal);
-  close(master);
 }
 
 }  // namespace
