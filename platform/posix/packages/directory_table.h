@@ -18,6 +18,9 @@ class DirectoryTable {
   static constexpr std::uint32_t kRoot = 0;
   static constexpr std::uint32_t kNoParent = ~std::uint32_t{0};
 
+  // Texts are kept in blocks of `first_block` bytes and more (TextBlocks).
+  explicit DirectoryTable(std::size_t first_block) : texts_(first_block) {}
+
   // The number of the absolute directory `text` ("" for the root, no
   // trailing '/'), which is added when new, and so are the directories
   // above it. Asking for the same one as last time is cheap: lists come

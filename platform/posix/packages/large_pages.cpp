@@ -28,8 +28,11 @@ void* AllocateLarge(std::size_t bytes) {
   if (const std::size_t after = start + kHugePage - aligned; after != 0)
     munmap(reinterpret_cast<void*>(aligned + size), after);
   void* const block = reinterpret_cast<void*>(aligned);
-  // Only advice: where huge pages are off, or none is free, small ones come.
-  madvise(block, size, MADV_HUGEPAGE);
+  // Only the huge pages the block fills: a huge page counts whole in the
+  // process's memory however little of it is used. Only advice: where huge
+  // pages are off, or none is free, small ones come.
+  if (const std::size_t whole = bytes - bytes % kHugePage; whole != 0)
+    madvise(block, whole, MADV_HUGEPAGE);
   return block;
 }
 

@@ -11,8 +11,9 @@
 
 namespace corvane::posix {
 
-// `bytes` of memory (blocks of 256 KiB or more are mapped and advised as
-// huge pages); bad_alloc when there is no room. Free it with FreeLarge and
+// `bytes` of memory (blocks of 256 KiB or more are mapped, and the whole
+// huge pages among them advised as such); bad_alloc when there is no
+// room. Free it with FreeLarge and
 // the same `bytes`.
 void* AllocateLarge(std::size_t bytes);
 void FreeLarge(void* block, std::size_t bytes) noexcept;

@@ -23,7 +23,7 @@ class NameIndex {
   // Records the file `name` (not empty) in the absolute `directory`.
   void Add(const ListedPath& path);
   // The number of files recorded so far.
-  std::size_t size() const { return hashes_.size(); }
+  std::size_t size() const { return files_.size(); }
 
   // Makes ForEachDirectoryOf answer; call once every file is added.
   void Build();
@@ -38,9 +38,15 @@ class NameIndex {
   // costs less than looking each directory up in a table.
   TextBlocks texts_;
   std::vector<std::string_view> directories_;
-  // By file number: its name's hash and its directory's run.
-  std::vector<std::uint64_t, LargeAllocator<std::uint64_t>> hashes_;
-  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> directory_of_;
+  // By file number: its name's hash, in two halves so that an entry takes
+  // twelve bytes, and its directory's run.
+  struct File {
+    std::uint32_t hash_low;
+    std::uint32_t hash_high;
+    std::uint32_t directory;
+    std::uint64_t hash() const { return std::uint64_t{hash_high} << 32 | hash_low; }
+  };
+  std::vector<File, LargeAllocator<File>> files_;
   // The file numbers grouped by the low bits of their hash: group g is
   // order_[starts_[g]] up to order_[starts_[g + 1]]. Grouping by counting
   // takes two passes; sorting (hash, number) pairs for std::equal_range
@@ -55,8 +61,8 @@ bool NameIndex::ForEachDirectoryOf(std::string_view name, Visit visit) const {
   const std::uint64_t hash = HashText(name);
   const std::size_t group = hash & (starts_.size() - 2);
   for (std::uint32_t at = starts_[group]; at < starts_[group + 1]; ++at) {
-    const std::uint32_t file = order_[at];
-    if (hashes_[file] == hash && visit(directories_[directory_of_[file]])) return true;
+    const File& file = files_[order_[at]];
+    if (file.hash() == hash && visit(directories_[file.directory])) return true;
   }
   return false;
 }

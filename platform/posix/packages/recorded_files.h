@@ -49,7 +49,8 @@ class RecordedFiles {
   // The file the walk lists next, or false at its end.
   bool Next(File* file);
 
-  DirectoryTable directories_;
+  // Names and directories of a whole system take a huge page or more.
+  DirectoryTable directories_{std::size_t{2} << 20};
   std::vector<File, LargeAllocator<File>> files_;
 
   std::size_t limit_ = 0;

@@ -8,7 +8,6 @@
 namespace corvane::posix {
 namespace {
 
-constexpr std::size_t kFirstBlock = std::size_t{2} << 20;
 constexpr std::size_t kLastBlock = std::size_t{4} << 20;
 
 }  // namespace
@@ -20,8 +19,8 @@ TextBlocks::~TextBlocks() {
 std::string_view TextBlocks::Keep(std::string_view text) {
   if (text.empty()) return {};
   if (room_ < text.size()) {
-    // Each block a huge page or as large as all before it, up to a few.
-    const std::size_t size = std::max(text.size(), std::clamp(kept_, kFirstBlock, kLastBlock));
+    const std::size_t size =
+        std::max(text.size(), std::clamp(kept_, first_block_, std::max(first_block_, kLastBlock)));
     blocks_.reserve(blocks_.size() + 1);
     blocks_.push_back({static_cast<char*>(AllocateLarge(size)), size});
     free_ = blocks_.back().bytes;

@@ -9,7 +9,9 @@ namespace corvane::posix {
 
 class TextBlocks {
  public:
-  TextBlocks() = default;
+  // The first block holds `first_block` bytes; each later one as many as
+  // all before it, up to a few huge pages.
+  explicit TextBlocks(std::size_t first_block = std::size_t{64} << 10) : first_block_(first_block) {}
   TextBlocks(const TextBlocks&) = delete;
   TextBlocks& operator=(const TextBlocks&) = delete;
   ~TextBlocks();
@@ -25,6 +27,7 @@ class TextBlocks {
   std::vector<Block> blocks_;  // each from AllocateLarge
   char* free_ = nullptr;       // the unused end of the last block
   std::size_t room_ = 0;
+  std::size_t first_block_;
   std::size_t kept_ = 0;  // bytes in all blocks
 };
 
