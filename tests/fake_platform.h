@@ -1,48 +1,30 @@
-// A scriptable stand-in for the operating system, for the core's tests.
-//
-// Answers come from tables keyed by the text the core passes (a pattern, a
-// path, an error code); a fault can be injected at one exact call. Counters
-// show what the core left open or unfreed.
+// The operating system for the core's tests: answers from tables keyed by what
+// the core passes, faults at chosen calls, and counts of what it left open.
 #pragma once
 
-#include <cstdint>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <map>
-#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
 
 namespace corvane::testing {
 
-// One scripted answer: the value the operation returns and the code that
-// GetLastError gives afterwards (left as it was when nullopt).
-struct Outcome {
-  std::uint32_t result = 0;
-  std::optional<std::uint32_t> error;
-};
-
-// The operations a fault can be injected into.
+// clang-format off
 enum class Operation {
-  kFindFirstFile,
-  kFindNextFile,
-  kFindClose,
-  kGetFullPathName,
-  kGetLongPathName,
-  kSfcIsFileProtected,
-  kSfcGetNextProtectedFile,
-  kLoadLibrary,
-  kFormatMessage,
-  kLocalFree,
-  kFreeLibrary,
-  kBeep,
-  kCount
+  kFindFirstFile, kFindNextFile, kFindClose, kGetFullPathName, kGetLongPathName,
+  kSfcIsFileProtected, kSfcGetNextProtectedFile, kLoadLibrary, kFormatMessage, kLocalFree,
+  kFreeLibrary, kBeep, kCount
 };
+// clang-format on
 
-// Call number `call` (0 for the first) of `operation` fails: it returns the
-// operation's failing value, writes nothing and leaves `code` as the last
-// error. Operations that release something still release it.
+// Call `call` (0 for the first) of `operation` fails with `code` and writes
+// nothing; a call that releases something still releases it.
 struct Fault {
   Operation operation;
   int call;
@@ -51,81 +33,128 @@ struct Fault {
 
 class FakePlatform : public Platform {
  public:
-  // Directory search: pattern -> names delivered in order. A pattern not in
-  // the table (or with no names) fails to start with code 2.
+  // Pattern -> names in order; an absent pattern, or one with no names, fails with 2.
   std::map<std::u16string, std::vector<std::u16string>> matches;
-
-  // Full path: name -> absolute path; a name not in the table maps to itself.
+  // Name -> absolute path; an absent name is its own.
   std::map<std::u16string, std::u16string> full_paths;
-  // Long path: path -> outcome. Absent paths exist: their length is returned.
-  std::map<std::u16string, Outcome> long_paths;
-  // Protection: protected paths answer nonzero; `query_errors` gives the
-  // code for others (absent: 2, not on the list).
-  std::map<std::u16string, bool> protected_paths;
-  std::map<std::u16string, std::uint32_t> query_errors;
-
-  // The list the walk serves, then the code it ends with.
+  // Path -> what GetLongPathNameW returns, 0 failing with 2; an absent path is its own long form.
+  std::map<std::u16string, std::uint32_t> long_lengths;
+  // Path -> 0 when protected, else the code asking fails with; an absent path is not listed (2).
+  std::map<std::u16string, std::uint32_t> answers;
   std::vector<std::u16string> protected_list;
   std::uint32_t list_end_error = kErrorNoMoreFiles;
-
-  // Message texts by code, from the system and from the network module.
-  std::map<std::uint32_t, std::string> system_messages;
-  std::map<std::uint32_t, std::string> network_messages;
-  bool network_module_loads = true;
-
-  // Faults to inject, checked before every other answer.
+  std::map<std::uint32_t, std::string> system_messages, network_messages;
   std::vector<Fault> faults;
-
   char16_t separator = u'\\';
-  // What FlushStandardOutput reports: a write that failed during the run.
-  std::uint32_t output_error = 0;
+  std::uint32_t output_error = 0;  // a write that failed during the run
 
-  // What the core did.
   std::string output;
   std::vector<std::size_t> write_sizes;
-  int beeps = 0;
-  int flushes = 0;
-  int open_searches = 0;
-  int outstanding_messages = 0;
-  int loaded_modules = 0;
-  int faults_fired = 0;
+  int beeps = 0, flushes = 0, open_searches = 0, outstanding_messages = 0, loaded_modules = 0,
+      faults_fired = 0;
 
-  Handle FindFirstFileW(const char16_t* pattern, FindData* data) override;
-  int FindNextFileW(Handle search, FindData* data) override;
-  int FindClose(Handle search) override;
+  Handle FindFirstFileW(const char16_t* pattern, FindData* data) override {
+    auto found = matches.find(pattern);
+    if (Faulted(Operation::kFindFirstFile)) return kInvalidHandleValue;
+    if (found == matches.end() || found->second.empty())
+      return Fail(kErrorFileNotFound), kInvalidHandleValue;
+    searches_.push_back({found->second, 1});
+    Store(data->cFileName, found->second.front());
+    return ++open_searches, &searches_.back();
+  }
+  int FindNextFileW(Handle search, FindData* data) override {
+    auto& [names, next] = *static_cast<Search*>(search);
+    if (Faulted(Operation::kFindNextFile)) return 0;
+    if (next == names.size()) return Fail(kErrorNoMoreFiles);
+    return Store(data->cFileName, names[next++]), 1;
+  }
+  int FindClose(Handle) override { return --open_searches, !Faulted(Operation::kFindClose); }
   std::uint32_t GetFullPathNameW(const char16_t* name, std::uint32_t size, char16_t* buffer,
-                                 char16_t** file_part) override;
+                                 char16_t** file_part) override {
+    auto found = full_paths.find(name);
+    const std::u16string full = found == full_paths.end() ? name : found->second;
+    if (Faulted(Operation::kGetFullPathName)) return 0;
+    if (full.size() + 1 > size) return static_cast<std::uint32_t>(full.size() + 1);
+    *file_part = buffer;
+    return Fill(buffer, full, size);
+  }
   std::uint32_t GetLongPathNameW(const char16_t* short_path, char16_t* long_path,
-                                 std::uint32_t size) override;
-  int SfcIsFileProtected(Handle rpc, const char16_t* path) override;
-  int SfcGetNextProtectedFile(Handle rpc, ProtectedFileData* data) override;
+                                 std::uint32_t size) override {
+    const std::u16string path = short_path;
+    auto found = long_lengths.find(path);
+    const auto length = found == long_lengths.end() ? std::uint32_t(path.size()) : found->second;
+    if (Faulted(Operation::kGetLongPathName)) return 0;
+    if (length == 0) return Fail(kErrorFileNotFound);
+    if (path.size() + 1 <= size) Fill(long_path, path, size);
+    return length;
+  }
+  int SfcIsFileProtected(Handle, const char16_t* path) override {
+    auto found = answers.find(path);
+    if (Faulted(Operation::kSfcIsFileProtected)) return 0;
+    if (found != answers.end() && found->second == 0) return 1;
+    return Fail(found == answers.end() ? kErrorFileNotFound : found->second);
+  }
+  int SfcGetNextProtectedFile(Handle, ProtectedFileData* data) override {
+    if (Faulted(Operation::kSfcGetNextProtectedFile)) return 0;
+    if (data->FileNumber >= protected_list.size()) return Fail(list_end_error);
+    return Store(data->FileName, protected_list[data->FileNumber++]), 1;
+  }
   std::uint32_t GetLastError() override { return last_error_; }
-  Module LoadLibraryExW(const char16_t* name, Handle file, std::uint32_t flags) override;
-  std::uint32_t FormatMessageA(std::uint32_t flags, const void* source, std::uint32_t message_id,
-                               std::uint32_t language_id, char* buffer, std::uint32_t size,
-                               void* arguments) override;
-  void* LocalFree(void* memory) override;
-  int FreeLibrary(Module module) override;
-  int Beep(std::uint32_t frequency, std::uint32_t duration_ms) override;
-  void WriteStandardOutput(const char* bytes, std::size_t count) override;
-  std::uint32_t FlushStandardOutput() override;
+  Module LoadLibraryExW(const char16_t*, Handle, std::uint32_t) override {
+    if (Faulted(Operation::kLoadLibrary)) return nullptr;
+    return ++loaded_modules, &network_module_;
+  }
+  std::uint32_t FormatMessageA(std::uint32_t flags, const void* source, std::uint32_t code,
+                               std::uint32_t, char* buffer, std::uint32_t, void*) override {
+    const bool module = (flags & kFormatMessageFromHmodule) != 0 && source == &network_module_;
+    std::string text = module ? network_messages[code] : "";
+    if (text.empty()) text = system_messages[code];
+    // As the system: no text is a failure, with nothing allocated to free.
+    if (Faulted(Operation::kFormatMessage) || text.empty()) return 0;
+    *reinterpret_cast<char**>(buffer) = strdup(text.c_str());
+    return ++outstanding_messages, static_cast<std::uint32_t>(text.size());
+  }
+  void* LocalFree(void* memory) override {
+    std::free(memory);
+    return --outstanding_messages, Faulted(Operation::kLocalFree) ? memory : nullptr;
+  }
+  int FreeLibrary(Module) override { return --loaded_modules, !Faulted(Operation::kFreeLibrary); }
+  int Beep(std::uint32_t, std::uint32_t) override { return ++beeps, !Faulted(Operation::kBeep); }
+  void WriteStandardOutput(const char* bytes, std::size_t count) override {
+    output.append(bytes, count);
+    write_sizes.push_back(count);
+  }
+  std::uint32_t FlushStandardOutput() override { return ++flushes, output_error; }
   char16_t DirectorySeparator() const override { return separator; }
   int ExitStatus(std::uint32_t run_status) const override { return static_cast<int>(run_status); }
 
  private:
-  struct Search {
-    std::vector<std::u16string> names;
-    std::size_t next = 0;
-  };
-  // Counts a call of `operation`; true when a fault makes this one fail.
-  bool Faulted(Operation operation);
+  using Search = std::pair<std::vector<std::u16string>, std::size_t>;  // names, the next one
+
+  int Fail(std::uint32_t code) { return last_error_ = code, 0; }
+  // Counts the call; true when a fault makes this one fail.
+  bool Faulted(Operation operation) {
+    const int call = calls_[static_cast<int>(operation)]++;
+    for (const Fault& f : faults)
+      if (f.operation == operation && f.call == call) return ++faults_fired, Fail(f.code), true;
+    return false;
+  }
+  // As the least helpful system would: cut to fit, terminated only when there is room.
+  template <std::size_t N>
+  static void Store(char16_t (&field)[N], const std::u16string& text) {
+    std::fill(std::copy_n(text.begin(), std::min(text.size(), N), field), field + N, u'\0');
+  }
+  // Writes `text` and its terminator, and fills the rest of the `size` the core
+  // claimed, as a system may: a size larger than the buffer shows as an overrun.
+  static std::uint32_t Fill(char16_t* buffer, const std::u16string& text, std::uint32_t size) {
+    std::fill(std::copy(text.begin(), text.end(), buffer), buffer + size, u'~');
+    return buffer[text.size()] = 0, static_cast<std::uint32_t>(text.size());
+  }
 
   std::uint32_t last_error_ = 0;
   std::deque<Search> searches_;
-  int operation_calls_[static_cast<int>(Operation::kCount)] = {};
+  int calls_[static_cast<int>(Operation::kCount)] = {};
+  int network_module_ = 0;
 };
-
-// Narrow text for assertions (characters above U+00FF as '?').
-std::string Narrow(const std::u16string& text);
 
 }  // namespace corvane::testing

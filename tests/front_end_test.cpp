@@ -1,3 +1,5 @@
+// The whole command over the platform double; failures at every call are the
+// fault matrix's.
 #include "cli/front_end.h"
 
 #include <gtest/gtest.h>
@@ -12,99 +14,90 @@
 namespace corvane {
 namespace {
 
-using testing::FakePlatform;
-
-// Where '/' separates (POSIX), an argument starting with "/l" is a path
-// unless it is exactly /l or /list.
-TEST(ScanArgumentsTest, ChoosesOneMode) {
-  constexpr Mode U = Mode::kUsage, L = Mode::kList, Q = Mode::kQuery;
-  struct Case {
-    std::vector<const char*> args;  // after element 0
-    Mode on_windows, on_posix;
-  };
-  // clang-format off
-  const Case cases[] = {
-      {{}, U, U},                  {{"/?"}, U, U},                {{"-?"}, U, U},
-      {{"/HELP"}, U, U},           {{"-Help"}, U, U},             {{"a", "b", "/help"}, U, U},
-      {{"/l", "/?"}, U, U},        {{"/?", "/l"}, U, U},          {{"/l"}, L, L},
-      {{"/LIST"}, L, L},           {{"-l"}, L, L},                {{"-Lfoo.txt"}, L, L},
-      {{"-lib"}, L, L},            {{"a.txt", "/l", "b"}, L, L},  {{"/lx"}, L, Q},
-      {{"/lost+found"}, L, Q},     {{"/lib/x86_64-linux-gnu/libc.so.6"}, L, Q},
-      {{"/help:x"}, Q, Q},         {{"--help"}, Q, Q},            {{"/x"}, Q, Q},
-      {{"/"}, Q, Q},               {{"-"}, Q, Q},                 {{""}, Q, Q},
-      {{"\xef/l"}, Q, Q},          {{"L/"}, Q, Q},  // no folding beyond A-Z
-  };
-  // clang-format on
-  for (const Case& c : cases) {
-    std::vector<const char*> argv = {"corvane"};
-    argv.insert(argv.end(), c.args.begin(), c.args.end());
-    SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front());
-    EXPECT_EQ(ScanArguments(static_cast<int>(argv.size()), argv.data(), u'\\'), c.on_windows);
-    EXPECT_EQ(ScanArguments(static_cast<int>(argv.size()), argv.data(), u'/'), c.on_posix);
-  }
-}
-
 // The usage screen as users see it, with `program` in its syntax line.
 std::string Usage(const std::string& program) {
   std::ifstream file(CORVANE_TEST_DATA "/usage.txt", std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  EXPECT_FALSE(text.empty()) << "usage.txt missing";
-  const std::size_t at = text.find("@PROGRAM@");
-  return at == std::string::npos ? text : text.replace(at, 9, program);
+  return text.replace(text.find("@PROGRAM@"), 9, program);  // throws when usage.txt is missing
 }
 
-TEST(RunCommandTest, UsageScreenShowsTheProgramName) {
-  const std::string too_long(300, 'n');
-  struct Case {
-    char16_t separator;
-    const char* invoked_as;
-    std::string shown;
-  };
-  const Case cases[] = {
-      {u'\\', "C:\\Tools\\corvane.exe", "corvane.exe"},
-      {u'\\', "corvane", "corvane"},
-      {u'\\', "tools/bin/corvane", "tools/bin/corvane"},
-      {u'\\', "dir\\", ""},
-      {u'/', "/usr/local/bin/corvane", "corvane"},
-      {u'/', "C:\\Tools\\corvane.exe", "C:\\Tools\\corvane.exe"},
-      {u'\\', too_long.c_str(), std::string(kMaxPath, 'n')},
-      {u'\\', nullptr, ""},  // started without an argument vector
-  };
-  for (const Case& c : cases) {
-    FakePlatform platform;
-    platform.separator = c.separator;
-    const char* argv[] = {c.invoked_as, "/?"};
-    EXPECT_EQ(RunCommand(platform, c.invoked_as == nullptr ? 0 : 2, argv), 1u);
-    EXPECT_EQ(platform.output, Usage(c.shown)) << (c.invoked_as ? c.invoked_as : "(none)");
-  }
-}
+std::u16string Wide(const std::string& text) { return {text.begin(), text.end()}; }
 
-// Each mode's status, unless a write to standard output failed: then that
-// failure's code, whatever the mode did.
-TEST(RunCommandTest, TheModesStatusOrTheFailedWritesCode) {
-  struct Case {
+// The mode the arguments choose, its lines and its status, unless a write to
+// standard output failed: then that failure's code, whatever the mode did.
+TEST(RunCommandTest, ModeLinesAndStatus) {
+  // Paths too long for a path buffer, and a directory whose entry joined to it is.
+  const std::string fits(kMaxPath, 'f'), too_long(kMaxPath + 1, 'f'), huge(100000, 'h'),
+      deep = "C:\\" + std::string(200, 'd') + "\\", deep_name(100, 'n'), deep_pattern = deep + "*",
+      h260(kMaxPath, 'h'), listed = "\nC:\\W\\a.exe\n\n1 files displayed.\n",
+      found = "\n*FileNotFound: ",
+      denied = "\n\nSystem error 5 has occurred.\n\nAccess is denied.\r\n";
+  // C:\W\a.exe is protected; the current directory is C:\cwd, which has no a.exe.
+  testing::FakePlatform system;
+  // clang-format off
+  system.matches = {
+      {u"C:\\W\\a.exe", {u"a.exe"}}, {u"C:/W/a.exe", {u"a.exe"}}, {u"x", {u"x"}},
+      {u"C:\\W\\long.exe", {u"long.exe"}}, {u"C:\\W\\denied.exe", {u"denied.exe"}},
+      {u"/usr/bin/l?", {u"ls"}}, {Wide(deep_pattern), {Wide(deep_name)}},
+      {Wide(fits), {u"f"}}, {Wide(h260), {u"h"}}};  // a cut text would match these
+  system.full_paths = {{u"a.exe", u"C:\\cwd\\a.exe"}, {u"x", std::u16string(kMaxPath, u'p')}};
+  system.long_lengths = {{u"C:\\cwd\\a.exe", 0}, {u"C:\\W\\long.exe", 300}};
+  system.answers = {{u"C:\\W\\a.exe", 0}, {u"C:\\W\\long.exe", 0}, {u"/usr/bin/ls", 0},
+                    {u"C:\\W\\denied.exe", kErrorAccessDenied}};
+  // clang-format on
+  system.system_messages[kErrorAccessDenied] = "Access is denied.\r\n";
+  system.protected_list = {u"C:\\W\\a.exe"};
+  const std::string usage = Usage("corvane");
+  const struct {
     std::vector<const char*> argv;
-    std::uint32_t list_end, output_error, status;
     std::string output;
+    std::uint32_t status, list_end = 18, output_error = 0;
+    char16_t separator = u'\\';
+  } cases[] = {
+      // The mode: a help request anywhere, then any list switch, ASCII case
+      // folded; where '/' separates, /l and /list alone are the switch.
+      // clang-format off
+      {{"corvane"}, usage, 1},                  {{"corvane", "-?"}, usage, 1},
+      {{"corvane", "/HELP"}, usage, 1},         {{"corvane", "a", "-Help"}, usage, 1},
+      {{"corvane", "/l", "/?"}, usage, 1},      {{"corvane", "/?", "/l"}, usage, 1},
+      {{"corvane", "/LIST"}, listed, 18},       {{"corvane", "-Lfoo"}, listed, 18, 18, 0, u'/'},
+      {{"corvane", "/lx"}, listed, 18},         {{"corvane", "/lx"}, found + "/lx\n", 13, 18, 0, u'/'},
+      {{"corvane", "/l"}, listed, 18, 18, 0, u'/'},
+      {{"corvane", "/help:x", "-", "", "\xef/l", "L/"},
+       found + "/help:x" + found + "-" + found + found + "\xef/l" + found + "L/\n", 13},
+      // clang-format on
+      {{"dir\\"}, Usage(""), 1},
+      {{nullptr}, Usage(""), 1},  // started without an argument vector
+      {{"corvane", "C:\\W\\a.exe", "-list", "b"}, listed, 18},
+      {{"corvane", "/l"}, listed, 0, 0},  // a walk may end with 0 too
+      {{"corvane", "/l"}, "\nC:\\W\\a.exe" + denied, 5, 5},
+      {{"corvane", "/x", "--help"}, found + "/x" + found + "--help\n", 13},
+      {{"corvane"}, usage, 109, 18, 109},  // 109: the reader of a pipe has gone
+      {{"corvane", "C:\\none"}, found + "C:\\none\n", 112, 18, 112},
+      // No backslash, no prefix: the match is resolved against the current directory.
+      {{"corvane", "C:/W/a.exe"}, found + "C:\\cwd\\a.exe\n", 0},
+      // A long form too long for the buffer still counts.
+      {{"corvane", "C:\\W\\long.exe"}, "\nProtectedFile: C:\\W\\long.exe\n", 300},
+      {{"corvane", "C:\\W\\denied.exe"}, denied + "\n", 5},
+      // A full path too long for the buffer (261 with its terminator) is left empty.
+      {{"corvane", "x"}, found + "\n", 0},
+      {{"corvane", "/usr/bin/l?"}, "\nProtectedFile: /usr/bin/ls\n", 11, 18, 0, u'/'},
+      // Paths that do not fit are never used cut; a joined one is no long path obtained.
+      {{"corvane", too_long.c_str(), huge.c_str()}, found + fits + found + h260 + "\n", 13},
+      {{"corvane", fits.c_str()}, "\n*NotProtected: f\n", 2},
+      {{"corvane", deep_pattern.c_str()}, found + (deep + deep_name).substr(0, kMaxPath) + "\n", 0},
   };
-  const std::string listed = "\nC:\\W\\a.exe\n\n1 files displayed.\n";
-  const Case cases[] = {
-      {{"corvane", "C:\\W\\a.exe", "-list", "b"}, 18, 0, 18, listed},
-      {{"corvane", "/l"}, 5, 0, 5, "\nC:\\W\\a.exe\n\nSystem error 5 has occurred.\n\n"},
-      {{"corvane", "/x", "--help"}, 18, 0, 13, "\n*FileNotFound: /x\n*FileNotFound: --help\n"},
-      {{"corvane"}, 18, 109, 109, Usage("corvane")},  // 109: the reader of a pipe has gone
-      {{"corvane", "/l"}, 18, 109, 109, listed},
-      {{"corvane", "C:\\none"}, 18, 112, 112, "\n*FileNotFound: C:\\none\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.argv.back());
-    FakePlatform platform;
-    platform.protected_list = {u"C:\\W\\a.exe"};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    testing::FakePlatform platform = system;
     platform.list_end_error = c.list_end;
     platform.output_error = c.output_error;
-    EXPECT_EQ(RunCommand(platform, static_cast<int>(c.argv.size()), c.argv.data()), c.status);
+    platform.separator = c.separator;
+    const int argc = c.argv[0] == nullptr ? 0 : static_cast<int>(c.argv.size());
+    EXPECT_EQ(RunCommand(platform, argc, c.argv.data()), c.status);
     EXPECT_EQ(platform.output, c.output);
     EXPECT_EQ(platform.flushes, 1);
+    EXPECT_EQ(platform.open_searches, 0) << "a search was left open";
   }
 }
 
