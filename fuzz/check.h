@@ -4,8 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <string_view>
 
 #define FUZZ_CHECK(condition)                                                            \
   do {                                                                                   \
@@ -14,10 +12,3 @@
       std::abort();                                                                      \
     }                                                                                    \
   } while (false)
-
-// Byte b as U+00bb, as the POSIX platform carries names.
-inline std::u16string Widen(std::string_view bytes) {
-  std::u16string wide;
-  for (char byte : bytes) wide += static_cast<unsigned char>(byte);
-  return wide;
-}

@@ -131,7 +131,6 @@ done
 for n in 1 2 3; do lines "$tmp/w" "$(repeat . $n)" && check 2 "$tmp/want" "$(repeat '?' $n)"; done
 query 13 "F ????" -- '????'
 query 13 "F $(repeat '?' 260)" -- "$(repeat '?' 300)"
-check any - '/*' '/*/*' '*/*'
 run=("$program")
 
 # --- '*' over a directory of 100,000 entries, in directory order.

@@ -90,8 +90,8 @@ TEST_F(DpkgDatabaseTest, DirectoryAliasesResolveButLastComponentsDoNot) {
   WriteList("coreutils.md5sums", Line("@/real/tool") + Line("@/alias/viaalias") +
                                      Line("@/real/libfoo.so.1") + Line("@/real/link") +
                                      Line("@/gone/tool"));
-  WriteList("other.md5sums",
-            Line("@/p/mytool") + Line("@/p/tool.d/x") + Line("@/q/tool") + Line("@/real/sub/tool"));
+  WriteList("other.md5sums", Line("@/p/mytool") + Line("@/p/tool.d/x") + Line("@/q/tool") +
+                                 Line("@/real/sub/tool") + Line("/corvane-test-in-the-root"));
   ExpectAnswers({
       {"@/real/tool", 0},      {"@/alias/tool", 0, false}, {"@/alias//tool", 0, false},
       {"@/real/viaalias", 0, false}, {"@/alias/viaalias", 0}, {"@/real/other", 2},
@@ -100,7 +100,7 @@ TEST_F(DpkgDatabaseTest, DirectoryAliasesResolveButLastComponentsDoNot) {
       {"@/elsewhere/tool", 2}, {"@/real/", 2},          {"@/q/tool", 0},
       {"@/alias/sub/tool", 0, false}, {"@/p/tool", 2},  {"@/p/ytool", 2},
       {"@/p/tool.d", 2},       {"@/p/tool.d/x", 0},     {"@/rea/tool", 2},
-      {"relative/tool", 2},
+      {"relative/tool", 2},    {"/corvane-test-in-the-root", 0},
   });
 }
 

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <stdlib.h>
 
 #include <climits>
@@ -27,17 +26,6 @@ using testing::Wide;
 std::string CurrentDirectory() {
   char buffer[PATH_MAX];
   return getcwd(buffer, sizeof buffer);
-}
-
-// Everything readable from `fd` within a short wait.
-std::string Drain(int fd) {
-  std::string got;
-  pollfd ready = {fd, POLLIN, 0};
-  char chunk[8192];
-  ssize_t n = 0;
-  while (poll(&ready, 1, got.empty() ? 200 : 0) == 1 && (n = read(fd, chunk, sizeof chunk)) > 0)
-    got.append(chunk, static_cast<std::size_t>(n));
-  return got;
 }
 
 // Works inside a tree of its own, which is the current directory meanwhile.
@@ -174,23 +162,6 @@ TEST_F(PosixPlatformTest, EveryCodeTheLayerReportsHasItsMessage) {
   EXPECT_EQ(text, nullptr);
   EXPECT_EQ(platform_.GetLastError(), kErrorMessageNotFound);
   EXPECT_EQ(platform_.LoadLibraryExW(u"netmsg.dll", nullptr, kLoadLibraryAsDatafile), nullptr);
-}
-
-TEST(PosixOutput, PipeGetsWholeBlocksAndNoBell) {
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  DpkgDatabase none("/nonexistent");
-  PosixPlatform platform(none, fds[1], fds[1]);
-  platform.WriteStandardOutput(std::string(100, 'a').data(), 100);
-  platform.Beep(443, 200);
-  EXPECT_EQ(Drain(fds[0]), "");
-  constexpr std::size_t kBlock = OutputChannel::kBlockSize;
-  platform.WriteStandardOutput(std::string(kBlock + 4, 'b').data(), kBlock + 4);
-  EXPECT_EQ(Drain(fds[0]).size(), kBlock);
-  platform.FlushStandardOutput();
-  EXPECT_EQ(Drain(fds[0]), std::string(104, 'b'));
-  close(fds[0]);
-  close(fds[1]);
 }
 
 }  // namespace
