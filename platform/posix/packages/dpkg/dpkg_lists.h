@@ -90,6 +90,21 @@ class DpkgLists {
   bool ended_ = false;
 };
 
+// An open descriptor, closed however the scope that holds it ends.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
 // The Win32 code for a failure to read the database, errno `errno_value`.
 std::uint32_t DatabaseError(int errno_value);
 
@@ -97,17 +112,18 @@ template <typename Visit>
 std::uint32_t DpkgLists::Walk(std::size_t& from, Visit visit) {
   std::size_t stop = lists_.size();
   for (std::size_t list = from; list < lists_.size(); ++list) {
-    int fd = -1;
-    if (const int failure = OpenList(list, &fd); failure != 0) {
+    int opened = -1;
+    if (const int failure = OpenList(list, &opened); failure != 0) {
       if (failure == ENOENT) continue;
       return DatabaseError(failure);
     }
+    const UniqueFd fd(opened);
     filled_ = handed_ = 0;
     ended_ = false;
     int failure = 0;
     std::span<char> lines;
     bool stopping = false;
-    while (stop == lists_.size() && (failure = NextLines(fd, &lines)) == 0 &&
+    while (stop == lists_.size() && (failure = NextLines(fd.get(), &lines)) == 0 &&
            !lines.empty()) {
       // Paths with a zero byte are rare enough to be looked for once a piece.
       const bool may_hold_zero = std::memchr(lines.data(), '\0', lines.size()) != nullptr;
@@ -119,7 +135,6 @@ std::uint32_t DpkgLists::Walk(std::size_t& from, Visit visit) {
           stopping |= visit(path, list);
       }
     }
-    close(fd);
     if (failure != 0) return DatabaseError(failure);
     if (stopping) stop = list + 1;
   }
