@@ -10,8 +10,6 @@
 #include <string>
 
 #include "platform/posix/error_codes.h"
-#include "platform/posix/lexical_path.h"
-#include "platform/posix/wildcard.h"
 #include "platform/posix/packages/dpkg/dpkg_database.h"
 #include "tests/posix/temp_tree.h"
 
@@ -56,45 +54,6 @@ class PosixPlatformTest : public ::testing::Test {
   DpkgDatabase database_{tree_.Path("db")};
   PosixPlatform platform_{database_};
 };
-
-TEST(MatchWildcard, Table) {
-  // clang-format off
-  struct Case {
-    const char* pattern;
-    const char* name;
-    bool matches;
-  } cases[] = {
-      {"*", "", true},           {"*", ".", true},          {"*.txt", "a.txt", true},
-      {"*.txt", "a.txt.bak", false}, {"a*", "a", true},     {"*a", "ba", true},
-      {"?", "", false},          {"?", "x", true},          {"??", "x", false},
-      {"a?c", "abc", true},      {"a?c", "ac", false},      {"a*b*c", "axxbyyc", true},
-      {"a*b*c", "axxbyy", false}, {"*ab", "aab", true},     {"*a*", "bab", true},
-      {"[ab]", "a", false},      {"[ab]*", "[ab]x", true},  {"A*", "abc", false},
-      {"abc", "abc", true},      {"abc", "abcd", false},    {"**", "x", true},
-      {"*?", "", false},         {"\xe9*", "\xe9t\xe9", true},
-  };
-  // clang-format on
-  for (const Case& c : cases)
-    EXPECT_EQ(MatchWildcard(c.pattern, c.name), c.matches) << c.pattern << " ~ " << c.name;
-}
-
-TEST(FoldPath, Table) {
-  // clang-format off
-  struct Case {
-    const char* path;
-    const char* folded;
-  } cases[] = {
-      {"/", "/"},                       {"//", "/"},
-      {"/usr//bin///ls", "/usr/bin/ls"}, {"/usr/./bin/.", "/usr/bin"},
-      {"/usr/bin/../lib", "/usr/lib"},  {"/usr/bin/..", "/usr"},
-      {"/..", "/"},                     {"/../../etc", "/etc"},
-      {"/usr/bin/", "/usr/bin/"},       {"/usr/bin/../", "/usr/"},
-      {"/usr/..//", "/"},               {"/a/.../..b/.c", "/a/.../..b/.c"},
-      {"relative/x", "/relative/x"},
-  };
-  // clang-format on
-  for (const Case& c : cases) EXPECT_EQ(FoldPath(c.path), c.folded) << c.path;
-}
 
 TEST_F(PosixPlatformTest, FindMatchesTheLastComponent) {
   // clang-format off
