@@ -116,7 +116,8 @@ class FakePlatform : public Platform {
   }
   void* LocalFree(void* memory) override {
     std::free(memory);
-    return --outstanding_messages, Faulted(Operation::kLocalFree) ? memory : nullptr;
+    // A failed LocalFree returns something other than null; the block is gone anyway.
+    return --outstanding_messages, Faulted(Operation::kLocalFree) ? this : nullptr;
   }
   int FreeLibrary(Module) override { return --loaded_modules, !Faulted(Operation::kFreeLibrary); }
   int Beep(std::uint32_t, std::uint32_t) override { return ++beeps, !Faulted(Operation::kBeep); }
