@@ -17,7 +17,8 @@ inline bool Narrows(char16_t c) { return static_cast<char16_t>(c - 1) < 0xFF; }
 std::size_t NarrowRun(const char16_t* text, std::size_t count, char* out) {
   std::size_t n = 0;
   while (n < count && Narrows(text[n])) ++n;
-  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<char>(static_cast<unsigned char>(text[i]));
+  for (std::size_t i = 0; i < n; ++i)
+    out[i] = static_cast<char>(static_cast<unsigned char>(text[i]));
   return n;
 }
 

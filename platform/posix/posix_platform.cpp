@@ -1,8 +1,8 @@
 #include "platform/posix/posix_platform.h"
 
 #include <dirent.h>
-#include <signal.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>

@@ -1,5 +1,3 @@
-#include "platform/posix/posix_platform.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -11,6 +9,7 @@
 
 #include "platform/posix/error_codes.h"
 #include "platform/posix/packages/dpkg/dpkg_database.h"
+#include "platform/posix/posix_platform.h"
 #include "tests/posix/temp_tree.h"
 
 namespace corvane::posix {

@@ -34,7 +34,8 @@ class TempTree {
   }
 
  private:
-  std::string root_ = mkdtemp((std::filesystem::temp_directory_path() / "corvane-XXXXXX").string().data());
+  std::string root_ =
+      mkdtemp((std::filesystem::temp_directory_path() / "corvane-XXXXXX").string().data());
 };
 
 // Lowers the process's descriptor limit to `limit` while it lives.

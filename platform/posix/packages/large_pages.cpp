@@ -7,8 +7,9 @@
 namespace corvane::posix {
 namespace {
 
-constexpr std::size_t kLargeBlock = std::size_t{256} << 10;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
+// Smaller blocks could not hold a whole huge page: the heap serves them.
+constexpr std::size_t kLargeBlock = kHugePage;
 
 std::size_t RoundUp(std::size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }
 

@@ -11,8 +11,8 @@
 
 namespace corvane::posix {
 
-// `bytes` of memory (blocks of 256 KiB or more are mapped, and the whole
-// huge pages among them advised as such); bad_alloc when there is no
+// `bytes` of memory (blocks of a huge page or more are mapped, and the
+// whole huge pages among them advised as such); bad_alloc when there is no
 // room. Free it with FreeLarge and
 // the same `bytes`.
 void* AllocateLarge(std::size_t bytes);

@@ -11,7 +11,8 @@ class TextBlocks {
  public:
   // The first block holds `first_block` bytes; each later one as many as
   // all before it, up to a few huge pages.
-  explicit TextBlocks(std::size_t first_block = std::size_t{64} << 10) : first_block_(first_block) {}
+  explicit TextBlocks(std::size_t first_block = std::size_t{64} << 10)
+      : first_block_(first_block) {}
   TextBlocks(const TextBlocks&) = delete;
   TextBlocks& operator=(const TextBlocks&) = delete;
   ~TextBlocks();

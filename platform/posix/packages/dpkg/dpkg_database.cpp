@@ -5,10 +5,6 @@
 #include "platform/platform.h"
 
 namespace corvane::posix {
-namespace {
-
-
-}  // namespace
 
 std::uint32_t DpkgDatabase::Open() {
   if (failure_ != kNoFailure) return failure_;
@@ -30,16 +26,17 @@ std::uint32_t DpkgDatabase::Query(std::string_view path) {
     asked_ = true;
     bool found = false;
     if (!built_) {
-      const std::uint32_t error = lists_.Walk(unindexed_, [&](std::string_view line_path, std::size_t list) {
-        const ListedPath at = SplitPath(lists_.Land(line_path, list));
-        // A path ending in '/', or diverted to nowhere, names no file.
-        if (at.name.empty()) return false;
-        names_.Add(at);
-        // Only the first question is answered while the lists are read.
-        if (first && askable && !found)
-          found = at.name == asked.name && SameDirectory(at.directory, asked.directory);
-        return found;
-      });
+      const std::uint32_t error =
+          lists_.Walk(unindexed_, [&](std::string_view line_path, std::size_t list) {
+            const ListedPath at = SplitPath(lists_.Land(line_path, list));
+            // A path ending in '/', or diverted to nowhere, names no file.
+            if (at.name.empty()) return false;
+            names_.Add(at);
+            // Only the first question is answered while the lists are read.
+            if (first && askable && !found)
+              found = at.name == asked.name && SameDirectory(at.directory, asked.directory);
+            return found;
+          });
       if (error != kErrorSuccess) return Fail(error);
       if (first) return found ? kErrorSuccess : kErrorFileNotFound;
       names_.Build();
@@ -60,11 +57,12 @@ std::uint32_t DpkgDatabase::Listed(std::uint32_t number, std::size_t limit, List
     if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
     if (!listed_) {
       std::size_t from = 0;
-      const std::uint32_t error = lists_.Walk(from, [&](std::string_view line_path, std::size_t list) {
-        if (const ListedPath at = SplitPath(lists_.Land(line_path, list)); !at.name.empty())
-          files_.Add(at);
-        return false;
-      });
+      const std::uint32_t error =
+          lists_.Walk(from, [&](std::string_view line_path, std::size_t list) {
+            if (const ListedPath at = SplitPath(lists_.Land(line_path, list)); !at.name.empty())
+              files_.Add(at);
+            return false;
+          });
       if (error != kErrorSuccess) return Fail(error);
       files_.SortListing(limit);
       listed_ = true;

@@ -42,8 +42,8 @@ class DpkgDatabase final : public PackageDatabase {
   std::uint32_t failure_ = kNoFailure;
   static constexpr std::uint32_t kNoFailure = ~std::uint32_t{0};
 
-  bool asked_ = false;             // whether a query came before
-  std::size_t unindexed_ = 0;      // the first list not in names_
+  bool asked_ = false;         // whether a query came before
+  std::size_t unindexed_ = 0;  // the first list not in names_
   bool built_ = false;
   NameIndex names_;
   DirectoryResolver resolver_;

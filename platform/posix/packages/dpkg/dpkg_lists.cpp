@@ -69,8 +69,6 @@ std::string_view PackageOfList(std::string_view file_name) {
   return file_name.substr(0, file_name.find(':'));
 }
 
-std::uint32_t DatabaseError(int errno_value) { return WindowsErrorFromErrno(errno_value); }
-
 DpkgLists::~DpkgLists() {
   if (info_ >= 0) close(info_);
 }
@@ -78,7 +76,7 @@ DpkgLists::~DpkgLists() {
 std::uint32_t DpkgLists::Open() {
   std::string text;
   if (const int failure = ReadWholeFile(root_ + "/diversions", &text); failure != 0) {
-    if (failure != ENOENT) return DatabaseError(failure);
+    if (failure != ENOENT) return WindowsErrorFromErrno(failure);
     text.clear();
   }
   // Three lines a diversion: the file, where it goes, and the package that
@@ -91,7 +89,8 @@ std::uint32_t DpkgLists::Open() {
     rest.remove_prefix(std::min(end + 1, rest.size()));
     if (filled < 3) continue;
     filled = 0;
-    diversions_.try_emplace(std::string(fields[0]), Diversion{std::string(fields[1]), std::string(fields[2])});
+    diversions_.try_emplace(std::string(fields[0]),
+                            Diversion{std::string(fields[1]), std::string(fields[2])});
   }
   for (const auto& [from, diversion] : diversions_) {
     if (diverted_sizes_.size() <= from.size()) diverted_sizes_.resize(from.size() + 1);
@@ -100,9 +99,10 @@ std::uint32_t DpkgLists::Open() {
 
   info_ = open((root_ + "/info").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (info_ < 0)
-    return errno == ENOENT || errno == ENOTDIR ? kErrorServiceDoesNotExist : DatabaseError(errno);
+    return errno == ENOENT || errno == ENOTDIR ? kErrorServiceDoesNotExist
+                                               : WindowsErrorFromErrno(errno);
   DIR* const stream = fdopendir(dup(info_));
-  if (stream == nullptr) return DatabaseError(errno);
+  if (stream == nullptr) return WindowsErrorFromErrno(errno);
   int failure = 0;
   try {
     for (;;) {
@@ -121,7 +121,7 @@ std::uint32_t DpkgLists::Open() {
     throw;
   }
   closedir(stream);
-  return failure == 0 ? kErrorSuccess : DatabaseError(failure);
+  return failure == 0 ? kErrorSuccess : WindowsErrorFromErrno(failure);
 }
 
 int DpkgLists::OpenList(std::size_t list, int* fd) const {

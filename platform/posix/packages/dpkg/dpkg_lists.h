@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/posix/error_codes.h"
 #include "platform/posix/packages/directory_resolver.h"
 
 namespace corvane::posix {
@@ -85,8 +86,8 @@ class DpkgLists {
 
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
-  std::size_t filled_ = 0;   // bytes in the buffer
-  std::size_t handed_ = 0;   // of those, given out by NextLines
+  std::size_t filled_ = 0;  // bytes in the buffer
+  std::size_t handed_ = 0;  // of those, given out by NextLines
   bool ended_ = false;
 };
 
@@ -105,9 +106,6 @@ class UniqueFd {
   int fd_;
 };
 
-// The Win32 code for a failure to read the database, errno `errno_value`.
-std::uint32_t DatabaseError(int errno_value);
-
 template <typename Visit>
 std::uint32_t DpkgLists::Walk(std::size_t& from, Visit visit) {
   std::size_t stop = lists_.size();
@@ -115,7 +113,7 @@ std::uint32_t DpkgLists::Walk(std::size_t& from, Visit visit) {
     int opened = -1;
     if (const int failure = OpenList(list, &opened); failure != 0) {
       if (failure == ENOENT) continue;
-      return DatabaseError(failure);
+      return WindowsErrorFromErrno(failure);
     }
     const UniqueFd fd(opened);
     filled_ = handed_ = 0;
@@ -135,7 +133,7 @@ std::uint32_t DpkgLists::Walk(std::size_t& from, Visit visit) {
           stopping |= visit(path, list);
       }
     }
-    if (failure != 0) return DatabaseError(failure);
+    if (failure != 0) return WindowsErrorFromErrno(failure);
     if (stopping) stop = list + 1;
   }
   from = stop;
