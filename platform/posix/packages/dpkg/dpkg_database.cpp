@@ -1,6 +1,8 @@
 #include "platform/posix/packages/dpkg/dpkg_database.h"
 
 #include <new>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -22,28 +24,41 @@ std::uint32_t DpkgDatabase::Query(std::string_view path) {
     const ListedPath asked = SplitPath(path);
     const bool askable = !path.empty() && path[0] == '/' && !asked.name.empty() &&
                          path.find_first_of(std::string_view("\n\0", 2)) == std::string_view::npos;
-    const bool first = !asked_;
-    asked_ = true;
-    bool found = false;
-    if (!built_) {
-      const std::uint32_t error =
-          lists_.Walk(unindexed_, [&](std::string_view line_path, std::size_t list) {
+    // The first question is often the only one: it is answered by searching
+    // the lists for its name, up to the list that answers it, unindexed.
+    if (!asked_ && askable) {
+      asked_ = true;
+      const std::vector<std::string> endings = lists_.Endings(asked.name);
+      bool found = false;
+      std::size_t from = 0;
+      const std::uint32_t error = lists_.Walk(
+          from,
+          [&](std::string_view line_path, std::size_t list) {
             const ListedPath at = SplitPath(lists_.Land(line_path, list));
-            // A path ending in '/', or diverted to nowhere, names no file.
-            if (at.name.empty()) return false;
-            names_.Add(at);
-            // Only the first question is answered while the lists are read.
-            if (first && askable && !found)
-              found = at.name == asked.name && SameDirectory(at.directory, asked.directory);
+            found =
+                found || (at.name == asked.name && SameDirectory(at.directory, asked.directory));
             return found;
+          },
+          endings);
+      if (error != kErrorSuccess) return Fail(error);
+      return found ? kErrorSuccess : kErrorFileNotFound;
+    }
+    asked_ = true;
+    if (!built_) {
+      std::size_t from = 0;
+      const std::uint32_t error =
+          lists_.Walk(from, [&](std::string_view line_path, std::size_t list) {
+            // A path ending in '/', or diverted to nowhere, names no file.
+            if (const ListedPath at = SplitPath(lists_.Land(line_path, list)); !at.name.empty())
+              names_.Add(at);
+            return false;
           });
       if (error != kErrorSuccess) return Fail(error);
-      if (first) return found ? kErrorSuccess : kErrorFileNotFound;
       names_.Build();
       built_ = true;
     }
     if (!askable) return kErrorFileNotFound;
-    found = names_.ForEachDirectoryOf(asked.name, [&](std::string_view directory) {
+    const bool found = names_.ForEachDirectoryOf(asked.name, [&](std::string_view directory) {
       return SameDirectory(directory, asked.directory);
     });
     return found ? kErrorSuccess : kErrorFileNotFound;

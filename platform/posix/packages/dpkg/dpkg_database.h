@@ -20,9 +20,9 @@ class DpkgDatabase final : public PackageDatabase {
  public:
   // `directory` is the database's root, holding info/ and diversions
   // ("/var/lib/dpkg" on the system). Nothing is read, and nothing is
-  // allocated, before the first question. Queries index the lists as they
-  // read them; the first one reads only up to the end of the list that
-  // answers it, and the next one the rest. A failure to read the database
+  // allocated, before the first question. The first query reads the lists
+  // only up to the end of the list that answers it, and indexes nothing;
+  // the next one indexes them all. A failure to read the database
   // (running out of memory among them, as 8) answers every later question.
   explicit DpkgDatabase(std::string directory) : lists_(std::move(directory)) {}
 
@@ -42,8 +42,7 @@ class DpkgDatabase final : public PackageDatabase {
   std::uint32_t failure_ = kNoFailure;
   static constexpr std::uint32_t kNoFailure = ~std::uint32_t{0};
 
-  bool asked_ = false;         // whether a query came before
-  std::size_t unindexed_ = 0;  // the first list not in names_
+  bool asked_ = false;  // whether a query came before
   bool built_ = false;
   NameIndex names_;
   DirectoryResolver resolver_;

@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/error_codes.h"
+#include "platform/posix/packages/package_database.h"
 
 namespace corvane::posix {
 namespace {
@@ -179,6 +180,17 @@ int DpkgLists::NextLines(int fd, std::span<char>* lines) {
       return 0;
     }
   }
+}
+
+std::vector<std::string> DpkgLists::Endings(std::string_view name) const {
+  std::vector<std::string> endings{std::string(name) + '\n'};
+  for (const auto& [from, diversion] : diversions_) {
+    std::string ending = std::string(SplitPath(from).name) + '\n';
+    if (SplitPath(diversion.to).name == name && ending.size() > 1 &&
+        std::find(endings.begin(), endings.end(), ending) == endings.end())
+      endings.push_back(std::move(ending));
+  }
+  return endings;
 }
 
 std::string_view DpkgLists::Land(std::string_view path, std::size_t list) const {
