@@ -145,6 +145,7 @@ Handle PosixPlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
       return new Search(nullptr, std::string());
     }
 
+    patterned_ = true;
     auto search = std::make_unique<Search>(nullptr, std::move(last));
     search->directory = opendir(directory.c_str());
     if (search->directory == nullptr)
@@ -252,7 +253,7 @@ int PosixPlatform::SfcIsFileProtected(Handle, const char16_t* path) {
     std::string& bytes = scratch_;
     if (path == nullptr) return Fail(kErrorInvalidParameter);
     if (!NarrowName(path, &bytes)) return Fail(kErrorInvalidName);
-    if (const std::uint32_t answer = database_.Query(bytes); answer != kErrorSuccess)
+    if (const std::uint32_t answer = database_.Query(bytes, patterned_); answer != kErrorSuccess)
       return Fail(answer);
     return 1;
   } catch (const std::bad_alloc&) {

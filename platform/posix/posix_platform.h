@@ -76,6 +76,7 @@ class PosixPlatform final : public Platform {
   std::string searched_directory_;
   int searching_ = -1;
   Handle searched_ = nullptr;
+  bool patterned_ = false;  // whether a search for a pattern came: many questions follow
 };
 
 }  // namespace corvane::posix

@@ -16,7 +16,7 @@ constexpr std::size_t kHugePageOf = ((std::size_t{2} << 20) + sizeof(T) - 1) / s
 void NameIndex::Add(const ListedPath& path) {
   if (files_.empty()) {
     files_.reserve(kHugePageOf<File>);
-    directories_.reserve(kHugePageOf<File> / 8);
+    directories_.reserve(kHugePageOf<std::string_view>);
   }
   if (directories_.empty() || directories_.back() != path.directory)
     directories_.push_back(texts_.Keep(path.directory));

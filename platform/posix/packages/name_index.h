@@ -36,8 +36,8 @@ class NameIndex {
   // The directory of each run of files in one directory, in the order
   // added: lists come sorted, so runs are long, and a text kept once a run
   // costs less than looking each directory up in a table.
-  TextBlocks texts_;
-  std::vector<std::string_view> directories_;
+  TextBlocks texts_{std::size_t{2} << 20};
+  std::vector<std::string_view, LargeAllocator<std::string_view>> directories_;
   // By file number: its name's hash, in two halves so that an entry takes
   // twelve bytes, and its directory's run.
   struct File {

@@ -35,7 +35,9 @@ class PackageDatabase {
   // kErrorFileNotFound when it is not, and any other code when the records
   // could not be read (never kErrorFileNotFound then). The directory is
   // compared as symbolic links resolve it, the last component as written.
-  virtual std::uint32_t Query(std::string_view path) = 0;
+  // `many` says that more questions are likely to follow (the path matched
+  // a pattern), so that the database may prepare for them at once.
+  virtual std::uint32_t Query(std::string_view path, bool many) = 0;
 
   // Entry `number` of the list of every protected path shorter than `limit`
   // bytes, sorted by bytes, each once: kErrorSuccess with the path in

@@ -17,16 +17,16 @@ std::uint32_t DpkgDatabase::Open() {
   return kErrorSuccess;
 }
 
-std::uint32_t DpkgDatabase::Query(std::string_view path) {
+std::uint32_t DpkgDatabase::Query(std::string_view path, bool many) {
   try {
     if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
     // Only absolute paths are recorded, and no line holds a '\n' or a zero byte.
     const ListedPath asked = SplitPath(path);
     const bool askable = !path.empty() && path[0] == '/' && !asked.name.empty() &&
                          path.find_first_of(std::string_view("\n\0", 2)) == std::string_view::npos;
-    // The first question is often the only one: it is answered by searching
-    // the lists for its name, up to the list that answers it, unindexed.
-    if (!asked_ && askable) {
+    // A lone question is answered by searching the lists for its name, up to
+    // the list that answers it: no index is made that no question would use.
+    if (!asked_ && !many && askable) {
       asked_ = true;
       const std::vector<std::string> endings = lists_.Endings(asked.name);
       bool found = false;
@@ -39,7 +39,7 @@ std::uint32_t DpkgDatabase::Query(std::string_view path) {
                 found || (at.name == asked.name && SameDirectory(at.directory, asked.directory));
             return found;
           },
-          endings);
+          endings, /*keep=*/true);
       if (error != kErrorSuccess) return Fail(error);
       return found ? kErrorSuccess : kErrorFileNotFound;
     }

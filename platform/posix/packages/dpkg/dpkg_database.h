@@ -20,13 +20,13 @@ class DpkgDatabase final : public PackageDatabase {
  public:
   // `directory` is the database's root, holding info/ and diversions
   // ("/var/lib/dpkg" on the system). Nothing is read, and nothing is
-  // allocated, before the first question. The first query reads the lists
-  // only up to the end of the list that answers it, and indexes nothing;
-  // the next one indexes them all. A failure to read the database
+  // allocated, before the first question. A first query that is not one
+  // of many reads the lists only up to the end of the list that answers it,
+  // and indexes nothing; any other indexes them all. A failure to read the database
   // (running out of memory among them, as 8) answers every later question.
   explicit DpkgDatabase(std::string directory) : lists_(std::move(directory)) {}
 
-  std::uint32_t Query(std::string_view path) override;
+  std::uint32_t Query(std::string_view path, bool many) override;
   std::uint32_t Listed(std::uint32_t number, std::size_t limit, ListedPath* path) override;
 
  private:

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -16,6 +17,8 @@ namespace {
 constexpr std::string_view kListSuffix = ".md5sums";
 constexpr std::size_t kDigestLength = 32;
 constexpr std::size_t kFirstCapacity = 64 * 1024;
+// Descriptors left for everything else the process opens.
+constexpr std::size_t kSpareDescriptors = 64;
 
 bool IsDigest(const char* text) {
   // Bytes and no early exit: a loop the compiler turns into a few wide compares.
@@ -71,6 +74,8 @@ std::string_view PackageOfList(std::string_view file_name) {
 }
 
 DpkgLists::~DpkgLists() {
+  for (const int fd : kept_)
+    if (fd >= 0) close(fd);
   if (info_ >= 0) close(info_);
 }
 
@@ -122,7 +127,13 @@ std::uint32_t DpkgLists::Open() {
     throw;
   }
   closedir(stream);
-  return failure == 0 ? kErrorSuccess : WindowsErrorFromErrno(failure);
+  if (failure != 0) return WindowsErrorFromErrno(failure);
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur > 2 * kSpareDescriptors)
+    keepable_ = limit.rlim_cur == RLIM_INFINITY
+                    ? lists_.size()
+                    : std::min<std::size_t>(lists_.size(), limit.rlim_cur - kSpareDescriptors);
+  return kErrorSuccess;
 }
 
 int DpkgLists::OpenList(std::size_t list, int* fd) const {
@@ -137,6 +148,23 @@ int DpkgLists::OpenList(std::size_t list, int* fd) const {
     return EACCES;
   }
   return 0;
+}
+
+int DpkgLists::TakeList(std::size_t list, int* fd) {
+  if (list < kept_.size() && kept_[list] >= 0) {
+    *fd = std::exchange(kept_[list], -1);
+    --kept_count_;
+    return 0;
+  }
+  return OpenList(list, fd);
+}
+
+bool DpkgLists::KeepList(std::size_t list, int fd) {
+  if (kept_count_ >= keepable_) return false;
+  if (kept_.empty()) kept_.assign(lists_.size(), -1);
+  kept_[list] = fd;
+  ++kept_count_;
+  return true;
 }
 
 int DpkgLists::NextLines(int fd, std::span<char>* lines) {
@@ -156,9 +184,10 @@ int DpkgLists::NextLines(int fd, std::span<char>* lines) {
       capacity_ = larger;
     }
     const std::size_t asked = capacity_ - filled_;
-    const ssize_t got = read(fd, buffer_.get() + filled_, asked);
+    const ssize_t got = pread(fd, buffer_.get() + filled_, asked, offset_);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return errno;
+    offset_ += got;
     const std::size_t fresh = filled_;
     filled_ += static_cast<std::size_t>(got);
     // No read is needed to learn that a regular file ended.
