@@ -2,13 +2,14 @@
 // by, and what the switches and the exit status mean.
 #pragma once
 
+#include "corvane_version.h"
 #include "platform/platform.h"
 #include "report/console.h"
 
 namespace corvane {
 
 inline constexpr const char16_t* kProductName = u"Corvane";
-inline constexpr const char16_t* kProductVersion = u"1.00";
+inline constexpr const char16_t* kProductVersion = CORVANE_VERSION_WIDE;
 
 // Prints the usage screen. `invoked_as` is element 0 of the argument vector
 // (may be null); only its part after the platform's last directory

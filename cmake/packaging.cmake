@@ -1,10 +1,10 @@
 # Packages made by CPack from the install rules, with the `package` target:
 # a Debian package from a Linux build, a zip archive from the Windows build.
 #
-#   build/native:  corvane_1.00-1_<architecture>.deb
-#   build/windows: corvane-1.00-win64.zip
+#   build/native:  corvane_<version>-1_<architecture>.deb
+#   build/windows: corvane-<version>-win64.zip
 set(CPACK_PACKAGE_NAME corvane)
-set(CPACK_PACKAGE_VERSION 1.00)
+set(CPACK_PACKAGE_VERSION ${CORVANE_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Corvane project")
 set(CPACK_PACKAGE_CONTACT "The Corvane project <corvane@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tell which system files are on the protected-file list")
@@ -20,12 +20,12 @@ set(CPACK_RESOURCE_FILE_README ${CMAKE_CURRENT_SOURCE_DIR}/README.md)
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
-  # Named corvane-1.00-win64.zip from the target's word size, and unpacked into
+  # Named corvane-<version>-win64.zip from the target's word size, and unpacked into
   # a folder of that name.
   set(CPACK_GENERATOR ZIP)
 else()
   set(CPACK_GENERATOR DEB)
-  # corvane_1.00-1_amd64.deb: the architecture is dpkg's own for this machine.
+  # corvane_<version>-1_amd64.deb: the architecture is dpkg's own for this machine.
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
@@ -37,7 +37,7 @@ else()
   # Debian's changelog for the package, compressed as policy asks.
   set(corvane_changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian)
   string(CONCAT corvane_changelog_text
-    "corvane (1.00-1) unstable; urgency=medium\n\n"
+    "corvane (${CORVANE_VERSION}-1) unstable; urgency=medium\n\n"
     "  * First release.\n\n"
     " -- ${CPACK_PACKAGE_CONTACT}  Sun, 06 Dec 2026 12:00:00 +0000\n")
   # Written only when it changes, so a new configure does not rebuild it.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "corvane_version.h"
 #include "fake_platform.h"
 
 namespace corvane {
@@ -18,7 +19,8 @@ namespace {
 std::string Usage(const std::string& program) {
   std::ifstream file(CORVANE_TEST_DATA "/usage.txt", std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  return text.replace(text.find("@PROGRAM@"), 9, program);  // throws when usage.txt is missing
+  text.replace(text.find("@VERSION@"), 9, CORVANE_VERSION);  // throws when usage.txt is missing
+  return text.replace(text.find("@PROGRAM@"), 9, program);
 }
 
 std::u16string Wide(const std::string& text) { return {text.begin(), text.end()}; }

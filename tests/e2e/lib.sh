@@ -47,5 +47,5 @@ listing() { out=""; [ $# -eq 0 ] || printf -v out '\n%s' "$@"; out+=$'\n\n'"$# f
 report() { out=$'\n\n'"System error $1 has occurred."$'\n\n'"${2:-}"; }
 usage_screen() {
   out=$(cat "$(dirname "${BASH_SOURCE[0]}")/../data/usage.txt"; printf x)
-  out=${out%x} out=${out/@PROGRAM@/$1}
+  out=${out%x} out=${out/@PROGRAM@/$1} out=${out/@VERSION@/${CORVANE_VERSION:?}}
 }

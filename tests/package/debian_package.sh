@@ -10,7 +10,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 "$1" --config "$2" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || cat "$tmp/cpack.log"
 arch=$(dpkg --print-architecture)
-deb=$tmp/out/corvane_1.00-1_$arch.deb
+deb=$tmp/out/corvane_${CORVANE_VERSION:?}-1_$arch.deb
 [ -f "$deb" ] || { fail "cpack made no ${deb##*/}: $(ls "$tmp/out" 2>&1)"; finish; exit 1; }
 
 # Control fields: Depends is dpkg-shlibdeps' answer for the program's libraries.

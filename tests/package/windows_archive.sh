@@ -7,22 +7,22 @@ source_dir=$(cd "$here/../.." && pwd)
 . "$here/../e2e/lib.sh"
 . "$here/../windows/wine_prefix.sh"
 "$1" --config "$2" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 || cat "$scratch/cpack.log"
-zip=$scratch/out/corvane-1.00-win64.zip
+zip=$scratch/out/corvane-${CORVANE_VERSION:?}-win64.zip
 [ -f "$zip" ] || { fail "cpack made no ${zip##*/}: $(ls "$scratch/out" 2>&1)"; finish; exit 1; }
 
 # One folder named as the archive, holding the program and its two texts.
-want_entries="corvane-1.00-win64/LICENSE.txt
-corvane-1.00-win64/README.md
-corvane-1.00-win64/corvane.exe"
+want_entries="corvane-$CORVANE_VERSION-win64/LICENSE.txt
+corvane-$CORVANE_VERSION-win64/README.md
+corvane-$CORVANE_VERSION-win64/corvane.exe"
 got_entries=$(unzip -Z1 "$zip" | grep -v '/$' | LC_ALL=C sort)
 verify "archive entries: $(diff <(echo "$want_entries") <(echo "$got_entries"))" \
   [ "$got_entries" = "$want_entries" ]
 for doc in README.md:README.md LICENSE:LICENSE.txt; do
   verify "${doc##*:} in the archive is not ${doc%%:*}" \
-    cmp -s <(unzip -p "$zip" "corvane-1.00-win64/${doc##*:}") "$source_dir/${doc%%:*}"
+    cmp -s <(unzip -p "$zip" "corvane-$CORVANE_VERSION-win64/${doc##*:}") "$source_dir/${doc%%:*}"
 done
 unzip -q "$zip" -d "$scratch/unpacked"
-program=$scratch/unpacked/corvane-1.00-win64/corvane.exe
+program=$scratch/unpacked/corvane-$CORVANE_VERSION-win64/corvane.exe
 verify "corvane.exe is $(file -b "$program")" \
   grep -q '^PE32+ executable (console) x86-64' <(file -b "$program")
 

@@ -19,11 +19,11 @@ CORVANE=(eval 'imports | sed -E "/^sfc\.dll |GetProcAddress$/!s/ .*//" | uniq')
 expect 0 $'kernel32.dll\nmsvcrt.dll\nsfc.dll SfcGetNextProtectedFile\nsfc.dll SfcIsFileProtected\n'
 CORVANE=(eval '"$windres" -i "$exe" -O rc | grep -E "Has|VERSION |Desc|VALUE \"P" | tr -s " \t" " "')
 expect 0 ' 0, 1, 2, /* Has 2 elements. */
- FILEVERSION 1, 0, 0, 0
- PRODUCTVERSION 1, 0, 0, 0
+ FILEVERSION '"$CORVANE_VERSION_NUMBERS"'
+ PRODUCTVERSION '"$CORVANE_VERSION_NUMBERS"'
  VALUE "FileDescription", "Queries the Windows protected file list"
  VALUE "ProductName", "Corvane"
- VALUE "ProductVersion", "1.00"
+ VALUE "ProductVersion", "'"$CORVANE_VERSION"'"
 '
 
 . "$here/wine_prefix.sh"
