@@ -6,6 +6,7 @@ target_sources(corvane_platform PRIVATE
   platform/posix/packages/directory_table.cpp
   platform/posix/packages/dpkg/dpkg_database.cpp
   platform/posix/packages/dpkg/dpkg_lists.cpp
+  platform/posix/packages/dpkg/read_ahead.cpp
   platform/posix/packages/large_pages.cpp
   platform/posix/packages/name_index.cpp
   platform/posix/packages/recorded_files.cpp
@@ -14,3 +15,5 @@ target_sources(corvane_platform PRIVATE
   platform/posix/standard_output.cpp
   platform/posix/wildcard.cpp
 )
+find_package(Threads REQUIRED)
+target_link_libraries(corvane_platform PUBLIC Threads::Threads)

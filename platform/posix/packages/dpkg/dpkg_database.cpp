@@ -45,14 +45,7 @@ std::uint32_t DpkgDatabase::Query(std::string_view path, bool many) {
     }
     asked_ = true;
     if (!built_) {
-      std::size_t from = 0;
-      const std::uint32_t error =
-          lists_.Walk(from, [&](std::string_view line_path, std::size_t list) {
-            // A path ending in '/', or diverted to nowhere, names no file.
-            if (const ListedPath at = SplitPath(lists_.Land(line_path, list)); !at.name.empty())
-              names_.Add(at);
-            return false;
-          });
+      const std::uint32_t error = WalkFiles([&](const ListedPath& at) { names_.Add(at); });
       if (error != kErrorSuccess) return Fail(error);
       names_.Build();
       built_ = true;
@@ -71,13 +64,7 @@ std::uint32_t DpkgDatabase::Listed(std::uint32_t number, std::size_t limit, List
   try {
     if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
     if (!listed_) {
-      std::size_t from = 0;
-      const std::uint32_t error =
-          lists_.Walk(from, [&](std::string_view line_path, std::size_t list) {
-            if (const ListedPath at = SplitPath(lists_.Land(line_path, list)); !at.name.empty())
-              files_.Add(at);
-            return false;
-          });
+      const std::uint32_t error = WalkFiles([&](const ListedPath& at) { files_.Add(at); });
       if (error != kErrorSuccess) return Fail(error);
       files_.SortListing(limit);
       listed_ = true;

@@ -34,6 +34,15 @@ class DpkgDatabase final : public PackageDatabase {
   std::uint32_t Open();
   // True when the recorded `directory` and the query's `asked` are one.
   bool SameDirectory(std::string_view recorded, std::string_view asked);
+  // Walks every list (DpkgLists::WalkAll), calling `add(file)` with where
+  // each recorded file lands. A path ending in '/', or diverted to
+  // nowhere, names no file.
+  template <typename Add>
+  std::uint32_t WalkFiles(Add add) {
+    return lists_.WalkAll([&](std::string_view path, std::size_t list) {
+      if (const ListedPath at = SplitPath(lists_.Land(path, list)); !at.name.empty()) add(at);
+    });
+  }
   // Records `error` as the answer to every later question.
   std::uint32_t Fail(std::uint32_t error);
 

@@ -167,7 +167,14 @@ bool DpkgLists::KeepList(std::size_t list, int fd) {
   return true;
 }
 
-int DpkgLists::NextLines(int fd, std::span<char>* lines) {
+void DpkgLists::LineReader::Start(int fd) {
+  fd_ = fd;
+  filled_ = handed_ = 0;
+  offset_ = 0;
+  ended_ = false;
+}
+
+int DpkgLists::LineReader::Next(std::span<char>* lines) {
   // What was handed out is done with; an incomplete line moves to the front.
   filled_ -= handed_;
   if (handed_ > 0) std::memmove(buffer_.get(), buffer_.get() + handed_, filled_);
@@ -184,7 +191,7 @@ int DpkgLists::NextLines(int fd, std::span<char>* lines) {
       capacity_ = larger;
     }
     const std::size_t asked = capacity_ - filled_;
-    const ssize_t got = pread(fd, buffer_.get() + filled_, asked, offset_);
+    const ssize_t got = pread(fd_, buffer_.get() + filled_, asked, offset_);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return errno;
     offset_ += got;

@@ -18,6 +18,7 @@
 
 #include "platform/posix/error_codes.h"
 #include "platform/posix/packages/directory_resolver.h"
+#include "platform/posix/packages/dpkg/read_ahead.h"
 
 namespace corvane::posix {
 
@@ -74,6 +75,12 @@ class DpkgLists {
   std::uint32_t Walk(std::size_t& from, Visit visit, std::span<const std::string> names = {},
                      bool keep = false);
 
+  // Calls `visit(path, list)` as Walk does for every list, in order, while
+  // a second thread reads the lists ahead when one can be started. Returns
+  // kErrorSuccess or the code of the failure.
+  template <typename Visit>
+  std::uint32_t WalkAll(Visit visit);
+
   // The last components that lines land at `name` from, each with a '\n':
   // `name` itself and those of the diverted files put there.
   std::vector<std::string> Endings(std::string_view name) const;
@@ -102,10 +109,31 @@ class DpkgLists {
   // Keeps the descriptor of list `list` for the next walk: true, or false
   // when no more may be kept.
   bool KeepList(std::size_t list, int fd);
-  // Reads the next piece of whole lines of the open list `fd`, each ending
-  // in '\n' (one is supplied after a last line without it), into *lines:
-  // 0, with nothing once all is read; or the errno of the failure.
-  int NextLines(int fd, std::span<char>* lines);
+  // Reads one list after another, a piece of whole lines at a time.
+  class LineReader {
+   public:
+    // Reads the list `fd` from its beginning from now on.
+    void Start(int fd);
+    // The next piece of whole lines of the list, each ending in '\n' (one
+    // is supplied after a last line without it), in *lines: 0, with
+    // nothing once all is read; or the errno of the failure.
+    int Next(std::span<char>* lines);
+
+   private:
+    int fd_ = -1;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
+    std::size_t filled_ = 0;  // bytes in the buffer
+    std::size_t handed_ = 0;  // of those, given out by Next
+    off_t offset_ = 0;        // where the list's next bytes are
+    bool ended_ = false;
+  };
+
+  // Visits the paths of whole `lines` of list `list` as Walk describes:
+  // true when a visit returned true.
+  template <typename Visit>
+  static bool VisitLines(std::span<char> lines, std::size_t list, Visit& visit,
+                         std::span<const std::string> names);
 
   std::string root_;
   int info_ = -1;
@@ -116,13 +144,6 @@ class DpkgLists {
   std::vector<int> kept_;  // by list: its descriptor kept for the next walk, or -1
   std::size_t keepable_ = 0;
   std::size_t kept_count_ = 0;
-
-  std::unique_ptr<char[]> buffer_;
-  std::size_t capacity_ = 0;
-  std::size_t filled_ = 0;  // bytes in the buffer
-  std::size_t handed_ = 0;  // of those, given out by NextLines
-  off_t offset_ = 0;        // where the list's next bytes are
-  bool ended_ = false;
 };
 
 // An open descriptor, closed however the scope that holds it ends.
@@ -142,8 +163,29 @@ class UniqueFd {
 };
 
 template <typename Visit>
+bool DpkgLists::VisitLines(std::span<char> lines, std::size_t list, Visit& visit,
+                           std::span<const std::string> names) {
+  bool stopping = false;
+  // Paths with a zero byte are rare enough to be looked for once a piece.
+  const bool may_hold_zero = std::memchr(lines.data(), '\0', lines.size()) != nullptr;
+  for (char *line = lines.data(), *end = line + lines.size(); line < end;) {
+    char* const next = static_cast<char*>(std::memchr(line, '\n', end - line)) + 1;
+    // Comparing a line's end with the names is cheaper than parsing it:
+    // a file no package has is answered in two thirds of the time.
+    const bool wanted = names.empty() || EndsInName(line, next, names);
+    const std::string_view path =
+        wanted ? RecordedPath(std::span<char>(line, next - 1)) : std::string_view();
+    line = next;
+    if (!path.empty() && (!may_hold_zero || path.find('\0') == std::string_view::npos))
+      stopping |= visit(path, list);
+  }
+  return stopping;
+}
+
+template <typename Visit>
 std::uint32_t DpkgLists::Walk(std::size_t& from, Visit visit, std::span<const std::string> names,
                               bool keep) {
+  LineReader reader;
   std::size_t stop = lists_.size();
   for (std::size_t list = from; list < lists_.size(); ++list) {
     int opened = -1;
@@ -152,33 +194,35 @@ std::uint32_t DpkgLists::Walk(std::size_t& from, Visit visit, std::span<const st
       return WindowsErrorFromErrno(failure);
     }
     UniqueFd fd(opened);
-    filled_ = handed_ = 0;
-    offset_ = 0;
-    ended_ = false;
+    reader.Start(fd.get());
     int failure = 0;
     std::span<char> lines;
     bool stopping = false;
-    while (stop == lists_.size() && (failure = NextLines(fd.get(), &lines)) == 0 &&
-           !lines.empty()) {
-      // Paths with a zero byte are rare enough to be looked for once a piece.
-      const bool may_hold_zero = std::memchr(lines.data(), '\0', lines.size()) != nullptr;
-      for (char *line = lines.data(), *end = line + lines.size(); line < end;) {
-        char* const next = static_cast<char*>(std::memchr(line, '\n', end - line)) + 1;
-        // Comparing a line's end with the names is cheaper than parsing it:
-        // a file no package has is answered in two thirds of the time.
-        const bool wanted = names.empty() || EndsInName(line, next, names);
-        const std::string_view path =
-            wanted ? RecordedPath(std::span<char>(line, next - 1)) : std::string_view();
-        line = next;
-        if (!path.empty() && (!may_hold_zero || path.find('\0') == std::string_view::npos))
-          stopping |= visit(path, list);
-      }
-    }
+    while (stop == lists_.size() && (failure = reader.Next(&lines)) == 0 && !lines.empty())
+      stopping |= VisitLines(lines, list, visit, names);
     if (failure != 0) return WindowsErrorFromErrno(failure);
     if (stopping) stop = list + 1;
     if (keep && KeepList(list, fd.get())) fd.release();
   }
   from = stop;
+  return 0;
+}
+
+template <typename Visit>
+std::uint32_t DpkgLists::WalkAll(Visit visit) {
+  auto visit_all = [&](std::string_view path, std::size_t list) {
+    visit(path, list);
+    return false;
+  };
+  ReadAhead ahead(lists_.size(), [this](std::size_t list, int* fd) { return TakeList(list, fd); });
+  if (!ahead.started()) {
+    std::size_t from = 0;
+    return Walk(from, visit_all);
+  }
+  for (ReadAhead::Piece piece; ahead.Next(&piece);) {
+    if (piece.failure != 0) return WindowsErrorFromErrno(piece.failure);
+    VisitLines(piece.lines, piece.list, visit_all, {});
+  }
   return 0;
 }
 
