@@ -69,8 +69,26 @@ void RecordedFiles::Enter(std::uint32_t directory) {
   const auto begin = children_.begin() + first_[directory];
   const auto end = children_.begin() + first_[directory + 1];
   const auto precedes = [this](std::uint32_t a, std::uint32_t b) { return Precedes(a, b); };
-  // One package's files often make up a whole directory, already in order.
-  if (!std::is_sorted(begin, end, precedes)) std::sort(begin, end, precedes);
+  // Each list with files here gives a run of them already in order, and
+  // most directories are one run. Merging the runs, the shorter ones
+  // first, compares far less than sorting where many lists meet (17,000
+  // manual pages from 300 packages in one directory).
+  const std::size_t size = static_cast<std::size_t>(end - begin);
+  runs_.clear();  // where each run not yet merged starts
+  for (std::size_t start = 0; start < size;) {
+    std::size_t stop = start + 1;
+    while (stop < size && !precedes(begin[stop], begin[stop - 1])) ++stop;
+    runs_.push_back(start);
+    // Runs grow longer down the stack, so that each child is merged a few times at most.
+    while (runs_.size() >= 2 && runs_.back() - runs_[runs_.size() - 2] <= stop - runs_.back()) {
+      std::inplace_merge(begin + runs_[runs_.size() - 2], begin + runs_.back(), begin + stop,
+                         precedes);
+      runs_.pop_back();
+    }
+    start = stop;
+  }
+  for (; runs_.size() >= 2; runs_.pop_back())
+    std::inplace_merge(begin + runs_[runs_.size() - 2], begin + runs_.back(), end, precedes);
   walk_.push_back({first_[directory], first_[directory + 1], directory});
 }
 
