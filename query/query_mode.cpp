@@ -76,11 +76,18 @@ void QueryMode::ExamineMatch() {
 
   Empty(full_path);
   char16_t* file_part = nullptr;
-  platform_.GetFullPathNameW(input, kMaxPath, full_path, &file_part);
+  const std::uint32_t full = platform_.GetFullPathNameW(input, kMaxPath, full_path, &file_part);
+  if (full == 0 || full >= kMaxPath) {
+    // No full path to show (it does not fit, or the working directory is
+    // gone): the line names the match as it was searched.
+    status_ = 0;
+    console_.Write(u"\n*FileNotFound: %s", {input});
+    return;
+  }
 
   status_ = platform_.GetLongPathNameW(full_path, full_path, kMaxPath);
   if (status_ == 0) {
-    console_.Write(u"\n*FileNotFound: %s", {full_path});
+    console_.Write(u"\n*FileNotFound: %s", {full_path[0] != 0 ? full_path : input});
     return;
   }
   if (platform_.SfcIsFileProtected(nullptr, full_path) != 0) {

@@ -40,9 +40,10 @@ TEST(RunCommandTest, ModeLinesAndStatus) {
   system.matches = {
       {u"C:\\W\\a.exe", {u"a.exe"}}, {u"C:/W/a.exe", {u"a.exe"}}, {u"x", {u"x"}},
       {u"C:\\W\\long.exe", {u"long.exe"}}, {u"C:\\W\\denied.exe", {u"denied.exe"}},
-      {u"/usr/bin/l?", {u"ls"}}, {Wide(deep_pattern), {Wide(deep_name)}},
+      {u"gone", {u"gone"}}, {u"/usr/bin/l?", {u"ls"}}, {Wide(deep_pattern), {Wide(deep_name)}},
       {Wide(fits), {u"f"}}, {Wide(h260), {u"h"}}};  // a cut text would match these
-  system.full_paths = {{u"a.exe", u"C:\\cwd\\a.exe"}, {u"x", std::u16string(kMaxPath, u'p')}};
+  system.full_paths = {{u"a.exe", u"C:\\cwd\\a.exe"}, {u"x", std::u16string(kMaxPath, u'p')},
+                       {u"gone", u""}};
   system.long_lengths = {{u"C:\\cwd\\a.exe", 0}, {u"C:\\W\\long.exe", 300}};
   system.answers = {{u"C:\\W\\a.exe", 0}, {u"C:\\W\\long.exe", 0}, {u"/usr/bin/ls", 0},
                     {u"C:\\W\\denied.exe", kErrorAccessDenied}};
@@ -81,8 +82,9 @@ TEST(RunCommandTest, ModeLinesAndStatus) {
       // A long form too long for the buffer still counts.
       {{"corvane", "C:\\W\\long.exe"}, "\nProtectedFile: C:\\W\\long.exe\n", 300},
       {{"corvane", "C:\\W\\denied.exe"}, denied + "\n", 5},
-      // A full path too long for the buffer (261 with its terminator) is left empty.
-      {{"corvane", "x"}, found + "\n", 0},
+      // Without a full path (261 with its terminator, or none to be had) the
+      // line names the match as searched.
+      {{"corvane", "x", "gone"}, found + "x" + found + "gone\n", 0},
       {{"corvane", "/usr/bin/l?"}, "\nProtectedFile: /usr/bin/ls\n", 11, 18, 0, u'/'},
       // Paths that do not fit are never used cut; a joined one is no long path obtained.
       {{"corvane", too_long.c_str(), huge.c_str()}, found + fits + found + h260 + "\n", 13},

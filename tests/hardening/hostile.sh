@@ -66,22 +66,25 @@ path_of_length() {
 
 # --- Arguments of 259, 260, 261 and 100,000 bytes. The full path buffer
 # takes 259 characters and its terminator; a 260-character path fits the
-# input buffer but not the full path, so its long path is not obtained; a
-# longer argument is never searched.
+# input buffer but not the full path, so its long path is not obtained and
+# the line names it as searched; a longer argument is never searched.
 for length in 259 260 261; do
   path=$(path_of_length "$tmp/long$length" "$length")
   make_file "$path"
   declare "path$length=$path"
 done
 query 2 "N $path259" -- "$path259"
-query 0 "F " -- "$path260"
+query 0 "F $path260" -- "$path260"
 query 13 "F ${path261:0:260}" -- "$path261"
 query 13 "F ${path259}x" -- "${path259}x"
 huge=$tmp/$(repeat h 100000)
 query 13 "F ${huge:0:260}" -- "$huge"
 # A short relative name in a deep directory: its full path does not fit.
 run=(env -C "$(dirname "$path260")" "$program")
-query 0 "F " -- "$(basename "$path260")"
+query 0 "F $(basename "$path260")" -- "$(basename "$path260")"
+# A working directory that has been removed has no full path at all.
+run=(sh -c 'mkdir "$1" && cd "$1" && rmdir "$1" && shift && exec "$@"' sh "$tmp/gone" "$program")
+query 0 "F ." -- .
 run=("$program")
 
 # --- Every byte from 0x01 to 0xFF but '/' in a name: each alone in a name

@@ -76,9 +76,10 @@ touch "$tree/sys/kernel.dll"
 long_path() { local p=$S\\$(repeat x $(($1 - ${#S} - 1))); touch "$tree/sys/${p##*\\}"; printf '%s' "$p"; }
 query() { SFC_DOUBLE_ANSWER=$1 run "$2" "$3"; }  # query ANSWER STATUS ARG
 # A protected file's status is its path's length, past 8 bits here. A path of
-# 260 is found but does not fit the full path buffer; a longer one is never searched.
+# 260 is found but does not fit the full path buffer, so the line names it as
+# searched; a longer one is never searched.
 path=$(long_path 259) && results "P $path" && query 0 259 "$path"
-results "F " && query 0 0 "$(long_path 260)"
+path=$(long_path 260) && results "F $path" && query 0 0 "$path"
 path=$(long_path 261) && results "F ${path:0:260}" && query 0 13 "$path"
 path=$(repeat x 32000) && results "F ${path:0:260}" && query 0 13 "$path"
 # Each line stops before the first character above U+00FF, the next is whole
