@@ -1,28 +1,21 @@
 #include "platform/posix/lexical_path.h"
 
-#include <vector>
-
 namespace corvane::posix {
 
-std::string FoldPath(std::string_view path) {
-  std::vector<std::string_view> kept;
+std::string FoldPath(std::string_view path, const std::function<bool(std::string&)>& parent) {
+  std::string folded;  // without a trailing '/': "" is the root
   std::size_t start = 0;
   while (start < path.size()) {
     std::size_t end = path.find('/', start);
     if (end == std::string_view::npos) end = path.size();
     const std::string_view component = path.substr(start, end - start);
     if (component == "..") {
-      if (!kept.empty()) kept.pop_back();
+      if (!folded.empty() && !(parent && parent(folded))) folded.resize(folded.rfind('/'));
     } else if (!component.empty() && component != ".") {
-      kept.push_back(component);
+      folded += '/';
+      folded += component;
     }
     start = end + 1;
-  }
-
-  std::string folded;
-  for (std::string_view component : kept) {
-    folded += '/';
-    folded += component;
   }
   if (folded.empty()) return "/";
   if (path.back() == '/') folded += '/';

@@ -52,6 +52,20 @@ int CurrentDirectory(std::string* path) {
   return 0;
 }
 
+// For FoldPath: when the directory `folded` is a symbolic link, puts in it
+// the physical directory its ".." names, as the kernel resolves it, and
+// returns true; false for any other directory, or one that cannot be
+// resolved, which folds by its text.
+bool ParentThroughLink(std::string& folded) {
+  struct stat status;
+  if (lstat(folded.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return false;
+  const std::unique_ptr<char, decltype(&std::free)> real(realpath((folded + "/..").c_str(), nullptr),
+                                                         &std::free);
+  if (real == nullptr) return false;
+  folded = std::strcmp(real.get(), "/") == 0 ? "" : real.get();
+  return true;
+}
+
 // True when `path` is absolute and FoldPath would leave it as it is.
 bool IsFolded(std::string_view path) {
   if (path.empty() || path[0] != '/') return false;
@@ -203,7 +217,9 @@ std::uint32_t PosixPlatform::GetFullPathNameW(const char16_t* name, std::uint32_
         return Fail(WindowsErrorFromErrno(failure));
       bytes = current + "/" + bytes;
     }
-    if (!IsFolded(bytes)) bytes = FoldPath(bytes);
+    // A ".." after a symbolic link names the link target's parent, where the
+    // search found the match; any other ".." folds by the text.
+    if (!IsFolded(bytes)) bytes = FoldPath(bytes, ParentThroughLink);
     const std::string& full = bytes;
     const auto length = static_cast<std::uint32_t>(full.size());
     if (buffer == nullptr || length + 1 > size) return length + 1;

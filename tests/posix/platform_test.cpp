@@ -94,6 +94,21 @@ TEST_F(PosixPlatformTest, FullPathJoinsFoldsAndWritesOnlyWhatFits) {
   EXPECT_EQ(platform_.GetFullPathNameW(u"/\u00e9//t/", kMaxPath, buffer, &file_part), 5u);
   EXPECT_EQ(Narrow(buffer), "/\xe9/t/");
   EXPECT_EQ(file_part, nullptr);
+  // A ".." after a symbolic link goes where the kernel takes it; after a
+  // link that leads nowhere, and after anything else, by the text.
+  tree_.Write("sub/in/g", "");
+  ASSERT_EQ(symlink("sub/in", "ln"), 0);
+  ASSERT_EQ(symlink("nowhere", "broken"), 0);
+  const std::string here = CurrentDirectory();
+  for (const auto& [name, folded] : std::initializer_list<std::pair<const char16_t*, std::string>>{
+           {u"ln/../f", here + "/sub/f"},
+           {u"ln/../in/../../ab", here + "/ab"},
+           {u"ln/g/../..", here + "/sub"},
+           {u"broken/../ab", here + "/ab"},
+           {u"sub/in/../f", here + "/sub/f"}}) {
+    ASSERT_GT(platform_.GetFullPathNameW(name, kMaxPath, buffer, nullptr), 0u);
+    EXPECT_EQ(Narrow(buffer), folded) << Narrow(name);
+  }
   for (const char16_t* bad : {u"", u"/\u0100"}) {
     EXPECT_EQ(platform_.GetFullPathNameW(bad, kMaxPath, buffer, nullptr), 0u);
     EXPECT_EQ(platform_.GetLastError(), kErrorInvalidName);
