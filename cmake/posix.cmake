@@ -17,3 +17,7 @@ target_sources(corvane_platform PRIVATE
 )
 find_package(Threads REQUIRED)
 target_link_libraries(corvane_platform PUBLIC Threads::Threads)
+# PATH_MAX: the path buffers of the core and of the list record.
+foreach(target corvane_core corvane_platform)
+  target_compile_definitions(${target} PUBLIC CORVANE_MAX_PATH=4096)
+endforeach()

@@ -12,8 +12,13 @@
 
 namespace corvane {
 
-// MAX_PATH: a path buffer holds this many characters plus the terminator.
-inline constexpr std::size_t kMaxPath = 260;
+// The system's path capacity, which the platform's build fixes (MAX_PATH on
+// Windows, PATH_MAX on POSIX): a path buffer holds this many characters plus
+// the terminator.
+#ifndef CORVANE_MAX_PATH
+#error "the platform's build defines CORVANE_MAX_PATH"
+#endif
+inline constexpr std::size_t kMaxPath = CORVANE_MAX_PATH;
 inline constexpr std::size_t kPathBufferSize = kMaxPath + 1;
 
 // Win32 error codes the core compares against. Every implementation reports

@@ -30,7 +30,7 @@ std::u16string Wide(const std::string& text) { return {text.begin(), text.end()}
 TEST(RunCommandTest, ModeLinesAndStatus) {
   // Paths too long for a path buffer, and a directory whose entry joined to it is.
   const std::string fits(kMaxPath, 'f'), too_long(kMaxPath + 1, 'f'), huge(100000, 'h'),
-      deep = "C:\\" + std::string(200, 'd') + "\\", deep_name(100, 'n'), deep_pattern = deep + "*",
+      deep = "C:\\" + std::string(kMaxPath - 60, 'd') + "\\", deep_name(100, 'n'), deep_pattern = deep + "*",
       h260(kMaxPath, 'h'), listed = "\nC:\\W\\a.exe\n\n1 files displayed.\n",
       found = "\n*FileNotFound: ",
       denied = "\n\nSystem error 5 has occurred.\n\nAccess is denied.\r\n";

@@ -21,6 +21,8 @@
 
 namespace corvane {
 namespace posix {
+
+static_assert(kMaxPath == PATH_MAX, "the path buffers hold any path the system may give");
 namespace {
 
 // The bytes of the POSIX name `text` stands for; false when a character

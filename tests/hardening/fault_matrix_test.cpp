@@ -26,7 +26,7 @@ constexpr std::uint32_t kCodes[] = {0, 1, 2, 5, 18, 2100, 2999, 3000, 0x80000005
 int runs = 0, injected = 0, failures = 0;
 
 // Query mode: C:\W holds a protected file, a name with a character above
-// U+00FF, a protected path of 259 characters, the longest a buffer resolves,
+// U+00FF, a protected path of kMaxPath - 1 characters, the longest a buffer resolves,
 // and a name filling cFileName without a terminator, too long to join. The
 // second argument names the first file again; the third does not fit.
 const std::u16string kDirectory = u"C:\\W\\";
@@ -36,7 +36,7 @@ const std::vector<std::u16string> kNames = {u"a.exe", u"\u4e2d.dll",
 const std::string kTooLong(kMaxPath + 40, 'q');
 const char* const kArguments[] = {"C:\\W\\*", "C:\\W\\a.exe", kTooLong.c_str()};
 // List mode: an entry that fills the whole record without a terminator (so
-// only 256 of its e's fit), and one with a character above U+00FF.
+// only kMaxPath - 4 of its e's fit), and one with a character above U+00FF.
 const std::vector<std::u16string> kList = {
     u"C:\\W\\a.exe", u"C:\\" + std::u16string(kMaxPath, u'e'), u"C:\\W\\\u4e2d.sys", u"C:\\W\\z"};
 
@@ -60,7 +60,7 @@ void Check(bool list, const Fault& fault, std::optional<Operation> in_report, st
   ++runs;
   injected += platform.faults_fired;
   if (status == want && query.BuffersIntact() && listing.BuffersIntact() &&
-      errors.BuffersIntact() && platform.output.find(std::string(257, 'e')) == std::string::npos &&
+      errors.BuffersIntact() && platform.output.find(std::string(kMaxPath - 3, 'e')) == std::string::npos &&
       platform.faults_fired >= 1 && platform.open_searches == 0 &&
       platform.outstanding_messages == 0 && platform.loaded_modules == 0)
     return;

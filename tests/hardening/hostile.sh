@@ -64,24 +64,26 @@ path_of_length() {
   printf '%s' "$path/$(repeat f "$room")"
 }
 
-# --- Arguments of 259, 260, 261 and 100,000 bytes. The full path buffer
-# takes 259 characters and its terminator; a 260-character path fits the
-# input buffer but not the full path, so its long path is not obtained and
-# the line names it as searched; a longer argument is never searched.
-for length in 259 260 261; do
-  path=$(path_of_length "$tmp/long$length" "$length")
-  make_file "$path"
-  declare "path$length=$path"
-done
-query 2 "N $path259" -- "$path259"
-query 0 "F $path260" -- "$path260"
-query 13 "F ${path261:0:260}" -- "$path261"
-query 13 "F ${path259}x" -- "${path259}x"
+# --- Arguments of max - 1, max and max + 1 bytes, and of 100,000, where max
+# is the system's path capacity (PATH_MAX). The full path buffer takes max - 1
+# characters and its terminator; a path of max characters fits the input
+# buffer, but the kernel takes no path that long, so it is not found; a
+# longer argument is never searched.
+max=4096
+path_fits=$(path_of_length "$tmp/fits" $((max - 1))) && make_file "$path_fits"
+path_full=$(path_of_length "$tmp/full" "$max")
+mkdir -p "$(dirname "$path_full")" && (cd "$(dirname "$path_full")" && : >"${path_full##*/}")
+path_long=$(path_of_length "$tmp/long" $((max + 1)))
+query 2 "N $path_fits" -- "$path_fits"
+query 13 "F $path_full" -- "$path_full"
+query 13 "F ${path_long:0:max}" -- "$path_long"
+query 13 "F ${path_fits}x" -- "${path_fits}x"
 huge=$tmp/$(repeat h 100000)
-query 13 "F ${huge:0:260}" -- "$huge"
-# A short relative name in a deep directory: its full path does not fit.
-run=(env -C "$(dirname "$path260")" "$program")
-query 0 "F $(basename "$path260")" -- "$(basename "$path260")"
+query 13 "F ${huge:0:max}" -- "$huge"
+# A short relative name in a deep directory: its full path does not fit, and
+# the line names it as searched.
+run=(env -C "$(dirname "$path_full")" "$program")
+query 0 "F $(basename "$path_full")" -- "$(basename "$path_full")"
 # A working directory that has been removed has no full path at all.
 run=(sh -c 'mkdir "$1" && cd "$1" && rmdir "$1" && shift && exec "$@"' sh "$tmp/gone" "$program")
 query 0 "F ." -- .
@@ -90,7 +92,7 @@ run=("$program")
 # --- Every byte from 0x01 to 0xFF but '/' in a name: each alone in a name
 # in a directory of its own (so '*' and '?' match only themselves), all of
 # those below 0x80 in one name and all the others in another, and all of
-# them in one name, whose path is too long to be searched.
+# them in one name.
 names=()
 all="" low="" high=""
 for byte in $(seq 1 255); do
@@ -106,12 +108,11 @@ make_file "$tmp/high/$high"
 make_file "$tmp/all/$all"
 query 2 "${names[@]/#/N }" -- "${names[@]}"
 query 2 "N $tmp/low/$low" "N $tmp/high/$high" -- "$tmp/low/$low" "$tmp/high/$high"
-long_all=$tmp/all/$all
-query 13 "F ${long_all:0:260}" -- "$long_all"
+query 2 "N $tmp/all/$all" -- "$tmp/all/$all"
 
 # --- Empty arguments: each is a name that matches nothing, and leaves the
 # status as the match before it set it.
-query 2 "N $path259" "F " -- "$path259" ""
+query 2 "N $path_fits" "F " -- "$path_fits" ""
 mapfile -t empties < <(yes "" | head -n 5000)
 query 13 "${empties[@]/#/F }" -- "${empties[@]}"
 
@@ -128,12 +129,12 @@ lines() {
     END { printf "\n" }' >"$tmp/want"
 }
 run=(env -C "$tmp/w" "$program")
-for pattern in '*' '**' '*?*' "$(repeat '*' 259)" "$(repeat '*' 260)" "$tmp/w/*"; do
+for pattern in '*' '**' '*?*' "$(repeat '*' $((max - 1)))" "$(repeat '*' "$max")" "$tmp/w/*"; do
   lines "$tmp/w" '.+' && check 2 "$tmp/want" "$pattern"
 done
 for n in 1 2 3; do lines "$tmp/w" "$(repeat . $n)" && check 2 "$tmp/want" "$(repeat '?' $n)"; done
 query 13 "F ????" -- '????'
-query 13 "F $(repeat '?' 260)" -- "$(repeat '?' 300)"
+query 13 "F $(repeat '?' "$max")" -- "$(repeat '?' $((max + 40)))"
 run=("$program")
 
 # --- '*' over a directory of 100,000 entries, in directory order.
@@ -161,12 +162,12 @@ fi
 run=("$program")
 
 # --- Element 0 of 100,000 bytes, and with every byte: the usage screen
-# shows what follows its last '/' within the first 260 bytes.
+# shows what follows its last '/' within the first max bytes.
 long_zero=$(repeat n 100000)
-usage_screen "$(repeat n 260)" && printf '%s' "$out" >"$tmp/want"
+usage_screen "$(repeat n "$max")" && printf '%s' "$out" >"$tmp/want"
 run=(bash -c 'exec -a "$0" "$@"' "$long_zero" "$program")
 check 1 "$tmp/want" /?
-usage_screen "${all:0:260}" && printf '%s' "$out" >"$tmp/want"
+usage_screen "${all:0:max}" && printf '%s' "$out" >"$tmp/want"
 run=(bash -c 'exec -a "$0" "$@"' "$all" "$program")
 check 1 "$tmp/want" -?
 run=("$program")

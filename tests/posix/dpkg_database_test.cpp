@@ -153,10 +153,10 @@ TEST_F(DpkgDatabaseTest, OnlyWellFormedLinesRecordFiles) {
 
 TEST_F(DpkgDatabaseTest, ListingIsSortedByBytesAndLeavesOutWhatCannotFit) {
   // Every length of directory and name around the record's end: a path of
-  // 259 bytes fits with its terminator, one of 260 does not.
+  // kMaxPath - 1 bytes fits with its terminator, one of kMaxPath does not.
   std::set<std::string> paths;
   const std::size_t base = tree_.Path().size() + 1;  // "<tree>/"
-  for (std::size_t total = 250; total <= 262; ++total)
+  for (std::size_t total = kMaxPath - 10; total <= kMaxPath + 2; ++total)
     for (const std::size_t name : {std::size_t{1}, std::size_t{7}, std::size_t{9}})
       paths.insert(tree_.Path(std::string(total - base - 1 - name, 'e') + "/" + std::string(name, 'm')));
   for (const char* path : {"z", "d/\xc3\xa9", "d/b", "d/b-c", "d/b/c"}) paths.insert(tree_.Path(path));
