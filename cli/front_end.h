@@ -15,10 +15,12 @@ enum class Mode { kUsage, kList, kQuery };
 // argument starting with /L or -L (ASCII case folded) gives list mode; else
 // query mode. Where `separator` is '/', an argument starting with "/l" is a
 // path unless it is exactly /l or /list. Cannot fail.
-Mode ScanArguments(int argc, const char* const* argv, char16_t separator = u'\\');
+Mode ScanArguments(int argc, const char16_t* const* argv, char16_t separator = u'\\');
 
 // Runs the mode the arguments choose and returns its run status (1 for the
 // usage screen), or the error code of a failed write to standard output.
+// The arguments are the platform's CommandLineToArgvW of main's; when they
+// cannot be had, the run reports why and that code is its status.
 // Standard output has been written out when it returns.
 std::uint32_t RunCommand(Platform& platform, int argc, const char* const* argv);
 

@@ -4,11 +4,12 @@
 
 namespace corvane {
 
-void ShowUsage(Platform& platform, Console& console, const char* invoked_as) {
+void ShowUsage(Platform& platform, Console& console, const char16_t* invoked_as) {
   char16_t program[kPathBufferSize] = {};
   // The last slot is never written, so a name longer than the buffer is cut
   // and still ends there.
-  if (invoked_as != nullptr) WidenText(program, invoked_as, kMaxPath);
+  for (std::size_t i = 0; invoked_as != nullptr && i < kMaxPath && invoked_as[i] != 0; ++i)
+    program[i] = invoked_as[i];
 
   const char16_t separator = platform.DirectorySeparator();
   char16_t* name = program;

@@ -14,6 +14,6 @@ inline constexpr const char16_t* kProductVersion = CORVANE_VERSION_WIDE;
 // Prints the usage screen. `invoked_as` is element 0 of the argument vector
 // (may be null); only its part after the platform's last directory
 // separator is shown, cut to a path buffer.
-void ShowUsage(Platform& platform, Console& console, const char* invoked_as);
+void ShowUsage(Platform& platform, Console& console, const char16_t* invoked_as);
 
 }  // namespace corvane

@@ -13,6 +13,7 @@ target_sources(corvane_platform PRIVATE
   platform/posix/packages/text_blocks.cpp
   platform/posix/posix_platform.cpp
   platform/posix/standard_output.cpp
+  platform/posix/text_conversion.cpp
   platform/posix/wildcard.cpp
 )
 find_package(Threads REQUIRED)

@@ -40,6 +40,12 @@ inline constexpr std::uint32_t kFormatMessageFromSystem = 0x1000;
 inline constexpr std::uint32_t kLangNeutralSublangDefault = 0x0400;
 inline constexpr std::uint32_t kLoadLibraryAsDatafile = 0x0002;
 
+// The code page narrow text is in (CP_ACP), and the WideCharToMultiByte flag
+// that writes the default character, never a look-alike, for a character the
+// code page lacks.
+inline constexpr std::uint32_t kCodePageAnsi = 0;
+inline constexpr std::uint32_t kWcNoBestFitChars = 0x0400;
+
 // Layout-compatible with WIN32_FIND_DATAW; the core reads only cFileName.
 struct FindData {
   std::uint32_t dwFileAttributes;
@@ -119,6 +125,29 @@ class Platform {
   // error code of the first write that failed in the run (later output is
   // dropped once one has).
   virtual std::uint32_t FlushStandardOutput() = 0;
+
+  // The program's arguments, element 0 first: *count texts in one block
+  // that LocalFree frees, or nullptr when it cannot be had (last error says
+  // why). `argc` and `argv` are main's. Windows ignores them and splits
+  // GetCommandLineW() as CommandLineToArgvW does, so no argument passes
+  // through a narrow code page; other systems widen main's as
+  // MultiByteToWideChar does.
+  virtual char16_t** CommandLineToArgvW(int argc, const char* const* argv, int* count) = 0;
+
+  // Converts `count` bytes of `text` (through its terminator when -1) to
+  // UTF-16 in `wide`, which holds `wide_count` characters, and returns how
+  // many it stored; with `wide_count` 0 stores nothing and returns how many
+  // it would store. 0 on failure: `wide` too small (122) or bad arguments.
+  virtual int MultiByteToWideChar(std::uint32_t code_page, std::uint32_t flags, const char* text,
+                                  int count, char16_t* wide, int wide_count) = 0;
+  // The reverse: `count` characters of `wide` (through its terminator when
+  // -1) as bytes in `text`, which holds `text_count`; a character the code
+  // page lacks becomes `default_char` (the code page's own, '?', when null)
+  // and sets *used_default when that is not null. Returns the bytes stored,
+  // or with `text_count` 0 the bytes needed; 0 on failure as above.
+  virtual int WideCharToMultiByte(std::uint32_t code_page, std::uint32_t flags,
+                                  const char16_t* wide, int count, char* text, int text_count,
+                                  const char* default_char, int* used_default) = 0;
 
   // The character that ends a directory prefix: '\\' on Windows, '/' on POSIX.
   virtual char16_t DirectorySeparator() const = 0;

@@ -25,20 +25,19 @@ bool Append(char16_t* buffer, std::size_t& length, const char16_t* text, std::si
 
 }  // namespace
 
-std::uint32_t QueryMode::Run(int count, const char* const* names) {
+std::uint32_t QueryMode::Run(int count, const char16_t* const* names) {
   for (int i = 0; i < count; ++i) QueryName(names[i]);
   console_.Write(u"\n");
   return status_;
 }
 
-void QueryMode::QueryName(const char* name) {
+void QueryMode::QueryName(const char16_t* name) {
   char16_t(&input)[kPathBufferSize] = input_.value;
   Empty(input);
-  const std::size_t stored = WidenText(input, name, kPathBufferSize);
-  if (stored == kPathBufferSize && input[kMaxPath] != 0) {
+  std::size_t length = 0;
+  if (!Append(input, length, name, kPathBufferSize)) {
     // Too long for a path buffer: searching the cut text could name another
     // file, so the name is reported as not found, shown as far as it fits.
-    input[kMaxPath] = 0;
     console_.Write(u"\n*FileNotFound: %s", {input});
     return;
   }

@@ -23,7 +23,7 @@ class QueryMode {
   // break. Returns the status of the last match examined: 0 when its long
   // path was not obtained, the long path's length when protected, 2 when not
   // protected, the service's code when asking failed; 13 when none was.
-  std::uint32_t Run(int count, const char* const* names);
+  std::uint32_t Run(int count, const char16_t* const* names);
 
   // True while nothing has written past the ends of the run's buffers.
   bool BuffersIntact() const {
@@ -31,7 +31,7 @@ class QueryMode {
   }
 
  private:
-  void QueryName(const char* name);
+  void QueryName(const char16_t* name);
   void ExamineMatch();
 
   Platform& platform_;

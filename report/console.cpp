@@ -7,20 +7,10 @@
 namespace corvane {
 namespace {
 
-// True for a character that narrows to a byte and is not the terminator: 0
-// wraps to 0xFFFF, so one test finds both.
-inline bool Narrows(char16_t c) { return static_cast<char16_t>(c - 1) < 0xFF; }
+// No code page writes one character as more bytes than this.
+constexpr std::size_t kMaxBytesPerCharacter = 4;
 
-// Narrows the characters of `text` into `out` up to the first one that does
-// not narrow, at most `count`; returns how many it narrowed. Measuring the
-// run first leaves a copy loop the compiler vectorises.
-std::size_t NarrowRun(const char16_t* text, std::size_t count, char* out) {
-  std::size_t n = 0;
-  while (n < count && Narrows(text[n])) ++n;
-  for (std::size_t i = 0; i < n; ++i)
-    out[i] = static_cast<char>(static_cast<unsigned char>(text[i]));
-  return n;
-}
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
 // Collects the narrowed bytes of one message; a message longer than the
 // chunk goes out in several pieces rather than being cut.
@@ -29,34 +19,32 @@ class Narrower {
   explicit Narrower(Platform& platform) : platform_(platform) {}
   ~Narrower() { Flush(); }
 
-  // False once a character cannot be narrowed: the rest of the message is dropped.
-  bool Put(char16_t c) {
-    if (stopped_ || c > 0xFF) {
-      stopped_ = true;
-      return false;
+  // Puts `text`, which ends at its terminator or after `extent` characters,
+  // in the system's code page. Once the platform cannot convert a piece,
+  // the rest of the message is dropped.
+  void Put(const char16_t* text, std::size_t extent) {
+    std::size_t length = 0;
+    while (text != nullptr && length < extent && text[length] != 0) ++length;
+    while (length > 0 && !stopped_) {
+      // Room for two characters at least, so that a pair is never split.
+      if (chunk_.size() - used_ < 2 * kMaxBytesPerCharacter) Flush();
+      const std::size_t room = chunk_.size() - used_;
+      std::size_t take = std::min(length, room / kMaxBytesPerCharacter);
+      // A surrogate pair is one character: converted apart, it would be two
+      // unknown ones.
+      if (take < length && IsHighSurrogate(text[take - 1])) --take;
+      const int bytes = platform_.WideCharToMultiByte(kCodePageAnsi, kWcNoBestFitChars, text,
+                                                      static_cast<int>(take), chunk_.data() + used_,
+                                                      static_cast<int>(room), nullptr, nullptr);
+      if (bytes <= 0) {
+        stopped_ = true;
+        break;
+      }
+      used_ += static_cast<std::size_t>(bytes);
+      written_ += bytes;
+      text += take;
+      length -= take;
     }
-    if (used_ == chunk_.size()) Flush();
-    chunk_[used_++] = static_cast<char>(static_cast<unsigned char>(c));
-    ++written_;
-    return true;
-  }
-  // Puts `text`, which ends at its terminator or after `extent` characters.
-  bool Put(const char16_t* text, std::size_t extent) {
-    if (text == nullptr || stopped_) return !stopped_;
-    // Whole runs at a time: every path of a listing passes through here.
-    while (extent > 0) {
-      if (used_ == chunk_.size()) Flush();
-      const std::size_t room = std::min(chunk_.size() - used_, extent);
-      const std::size_t n = NarrowRun(text, room, chunk_.data() + used_);
-      used_ += n;
-      written_ += static_cast<int>(n);
-      text += n;
-      if (extent != FormatArg::kUnknownExtent) extent -= n;
-      if (n == room) continue;
-      if (*text != 0) stopped_ = true;
-      break;
-    }
-    return !stopped_;
   }
   bool stopped() const { return stopped_; }
   int written() const { return written_; }
@@ -76,19 +64,20 @@ class Narrower {
 };
 
 void FormatNumber(Narrower& out, std::int32_t number) {
-  char16_t digits[12] = {};
-  int n = 0;
+  char16_t text[12] = {};
+  char16_t* first = text + 11;
   // Work in the unsigned domain so INT32_MIN has a magnitude to print.
   std::uint32_t magnitude =
       number < 0 ? 0u - static_cast<std::uint32_t>(number) : static_cast<std::uint32_t>(number);
   do {
-    digits[n++] = static_cast<char16_t>(u'0' + magnitude % 10);
+    *--first = static_cast<char16_t>(u'0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude != 0);
-  if (number < 0) out.Put(u'-');
-  while (n > 0 && out.Put(digits[--n])) {
-  }
+  if (number < 0) *--first = u'-';
+  out.Put(first, static_cast<std::size_t>(text + 11 - first));
 }
+
+bool IsDirective(const char16_t* p) { return p[0] == u'%' && (p[1] == u's' || p[1] == u'd'); }
 
 }  // namespace
 
@@ -97,8 +86,12 @@ int Console::Write(const char16_t* format, const FormatArg* args, std::size_t co
   const FormatArg* next = args;
   const FormatArg* const end = args + count;
   for (const char16_t* p = format; *p != 0 && !out.stopped(); ++p) {
-    if (*p != u'%' || (p[1] != u's' && p[1] != u'd')) {
-      out.Put(*p);
+    if (!IsDirective(p)) {
+      // The literal text up to the next directive goes in one piece.
+      const char16_t* stop = p + 1;
+      while (*stop != 0 && !IsDirective(stop)) ++stop;
+      out.Put(p, static_cast<std::size_t>(stop - p));
+      p = stop - 1;
       continue;
     }
     const bool want_number = *++p == u'd';
@@ -111,16 +104,6 @@ int Console::Write(const char16_t* format, const FormatArg* args, std::size_t co
       out.Put(arg.text, arg.extent);
   }
   return out.written();
-}
-
-std::size_t WidenText(char16_t* destination, const char* source, std::size_t max_count) {
-  std::size_t stored = 0;
-  while (stored < max_count) {
-    const unsigned char byte = static_cast<unsigned char>(source[stored]);
-    destination[stored++] = byte;
-    if (byte == 0) break;
-  }
-  return stored;
 }
 
 }  // namespace corvane

@@ -1,5 +1,5 @@
-// The one way Corvane writes text: wide format strings, narrowed to bytes on
-// their way to standard output.
+// The one way Corvane writes text: wide format strings, narrowed to the
+// system's code page on their way to standard output.
 #pragma once
 
 #include <cstddef>
@@ -28,10 +28,12 @@ class Console {
  public:
   explicit Console(Platform& platform) : platform_(platform) {}
 
-  // Formats one message and writes it as one piece. Characters up to U+00FF
-  // become the byte of the same value; the first character above U+00FF ends
-  // the message there, silently. Returns the number of characters written.
-  // A directive whose argument is missing or of the other kind inserts nothing.
+  // Formats one message and writes it as one piece, narrowed by the
+  // platform's WideCharToMultiByte: a character the code page lacks becomes
+  // its default character ('?') and the rest of the message follows. Returns
+  // the number of bytes written; a conversion that fails drops the rest of
+  // the message. A directive whose argument is missing or of the other kind
+  // inserts nothing.
   int Write(const char16_t* format, std::initializer_list<FormatArg> args = {}) {
     return Write(format, args.begin(), args.size());
   }
@@ -40,11 +42,5 @@ class Console {
  private:
   Platform& platform_;
 };
-
-// Widens narrow text byte for byte (0xbb becomes U+00bb) into `destination`,
-// at most `max_count` characters. A zero byte is stored and ends the copy;
-// when `max_count` is reached first no terminator is stored. Returns the
-// number of characters stored, terminator included.
-std::size_t WidenText(char16_t* destination, const char* source, std::size_t max_count);
 
 }  // namespace corvane

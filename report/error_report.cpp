@@ -1,5 +1,7 @@
 #include "report/error_report.h"
 
+#include "report/local_memory.h"
+
 namespace corvane {
 
 void ErrorReport::Report(std::uint32_t code) {
@@ -20,16 +22,18 @@ void ErrorReport::LookUpMessage(std::uint32_t code) {
   char* text = nullptr;
   const std::uint32_t length = platform_.FormatMessageA(
       flags, module, code, kLangNeutralSublangDefault, reinterpret_cast<char*>(&text), 0, nullptr);
+  const ScopedLocal<char> held(platform_, length != 0 ? text : nullptr);
 
-  std::size_t stored = 0;
-  if (length != 0 && text != nullptr) {
-    // Leave room for the terminator: longer texts are cut, never overrun.
-    const std::size_t wanted = length < kMessageBufferSize - 1 ? length : kMessageBufferSize - 1;
-    stored = WidenText(message_.value, text, wanted);
-    // A zero byte inside the text was stored by the widening and ends it there.
-    if (stored > 0 && message_.value[stored - 1] == 0) --stored;
-    platform_.LocalFree(text);
+  int stored = 0;
+  if (held.get() != nullptr) {
+    // No code page makes more characters than bytes, so cutting the bytes
+    // to the buffer (its terminator aside) keeps the widening inside it.
+    constexpr std::uint32_t kRoom = kMessageBufferSize - 1;
+    stored = platform_.MultiByteToWideChar(kCodePageAnsi, 0, text,
+                                           static_cast<int>(length < kRoom ? length : kRoom),
+                                           message_.value, static_cast<int>(kRoom));
   }
+  // A failed widening stored 0: no text then, rather than what it left.
   message_.value[stored] = 0;
 
   if (module != nullptr) platform_.FreeLibrary(module);

@@ -19,7 +19,7 @@ namespace corvane::testing {
 enum class Operation {
   kFindFirstFile, kFindNextFile, kFindClose, kGetFullPathName, kGetLongPathName,
   kSfcIsFileProtected, kSfcGetNextProtectedFile, kLoadLibrary, kFormatMessage, kLocalFree,
-  kFreeLibrary, kBeep, kCount
+  kFreeLibrary, kBeep, kCommandLineToArgv, kMultiByteToWideChar, kWideCharToMultiByte, kCount
 };
 // clang-format on
 
@@ -46,6 +46,12 @@ class FakePlatform : public Platform {
   std::map<std::uint32_t, std::string> system_messages, network_messages;
   std::vector<Fault> faults;
   char16_t separator = u'\\';
+  // The command line as the system splits it; when empty, main's arguments
+  // widened byte for byte, as on POSIX.
+  std::vector<std::u16string> command_line;
+  // Output is UTF-8 (as where the ANSI code page is 65001); otherwise, and
+  // for all input, bytes are the characters up to U+00FF and any other is '?'.
+  bool utf8 = false;
   std::uint32_t output_error = 0;  // a write that failed during the run
 
   std::string output;
@@ -126,6 +132,50 @@ class FakePlatform : public Platform {
     write_sizes.push_back(count);
   }
   std::uint32_t FlushStandardOutput() override { return ++flushes, output_error; }
+  char16_t** CommandLineToArgvW(int argc, const char* const* argv, int* count) override {
+    if (Faulted(Operation::kCommandLineToArgv)) return nullptr;
+    std::vector<std::u16string> texts = command_line;
+    for (int i = 0; command_line.empty() && i < argc; ++i)
+      texts.push_back(Widen(argv[i], std::strlen(argv[i])));
+    // One block, as the system hands it out: the pointers, then the texts.
+    std::size_t size = (texts.size() + 1) * sizeof(char16_t*);
+    for (const auto& text : texts) size += (text.size() + 1) * sizeof(char16_t);
+    auto** block = static_cast<char16_t**>(std::calloc(1, size));
+    auto* next = reinterpret_cast<char16_t*>(block + texts.size() + 1);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      next = std::copy(texts[i].begin(), texts[i].end(), block[i] = next) + 1;
+    *count = static_cast<int>(texts.size());
+    return ++outstanding_messages, block;
+  }
+  int MultiByteToWideChar(std::uint32_t, std::uint32_t, const char* text, int count, char16_t* wide,
+                          int wide_count) override {
+    if (Faulted(Operation::kMultiByteToWideChar)) return 0;
+    return Deliver(Widen(text, count < 0 ? std::strlen(text) + 1 : std::size_t(count)), wide,
+                   wide_count);
+  }
+  int WideCharToMultiByte(std::uint32_t, std::uint32_t, const char16_t* wide, int count, char* text,
+                          int text_count, const char*, int*) override {
+    if (Faulted(Operation::kWideCharToMultiByte)) return 0;
+    const std::u16string units(
+        wide, count < 0 ? std::char_traits<char16_t>::length(wide) + 1 : std::size_t(count));
+    std::string converted;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      const bool pair =
+          i + 1 < units.size() && units[i] >> 10 == 0x36 && units[i + 1] >> 10 == 0x37;
+      const char32_t c =
+          pair ? 0x10000 + ((units[i] - 0xD800) << 10) + (units[i + 1] - 0xDC00) : units[i];
+      i += pair;
+      if (!utf8) {
+        converted += c <= 0xFF ? char(c) : '?';
+        continue;
+      }
+      const int n = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+      constexpr unsigned char kLead[] = {0, 0, 0xC0, 0xE0, 0xF0};
+      converted += char(n == 1 ? c : kLead[n] | c >> 6 * (n - 1));
+      for (int k = n - 2; k >= 0; --k) converted += char(0x80 | (c >> 6 * k & 0x3F));
+    }
+    return Deliver(converted, text, text_count);
+  }
   char16_t DirectorySeparator() const override { return separator; }
   int ExitStatus(std::uint32_t run_status) const override { return static_cast<int>(run_status); }
 
@@ -152,6 +202,18 @@ class FakePlatform : public Platform {
     return buffer[text.size()] = 0, static_cast<std::uint32_t>(text.size());
   }
 
+  static std::u16string Widen(const char* text, std::size_t count) {
+    std::u16string wide;
+    for (std::size_t i = 0; i < count; ++i) wide += static_cast<unsigned char>(text[i]);
+    return wide;
+  }
+  // As the system: the size needed when `room` is 0, a failure (122) when it is too small.
+  template <class Text, class Unit>
+  int Deliver(const Text& converted, Unit* out, int room) {
+    if (room == 0) return int(converted.size());
+    if (converted.size() > std::size_t(room)) return Fail(122);
+    return std::copy(converted.begin(), converted.end(), out), int(converted.size());
+  }
   std::uint32_t last_error_ = 0;
   std::deque<Search> searches_;
   int calls_[static_cast<int>(Operation::kCount)] = {};

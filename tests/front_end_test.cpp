@@ -15,6 +15,8 @@
 namespace corvane {
 namespace {
 
+using testing::Fault;
+
 // The usage screen as users see it, with `program` in its syntax line.
 std::string Usage(const std::string& program) {
   std::ifstream file(CORVANE_TEST_DATA "/usage.txt", std::ios::binary);
@@ -30,9 +32,9 @@ std::u16string Wide(const std::string& text) { return {text.begin(), text.end()}
 TEST(RunCommandTest, ModeLinesAndStatus) {
   // Paths too long for a path buffer, and a directory whose entry joined to it is.
   const std::string fits(kMaxPath, 'f'), too_long(kMaxPath + 1, 'f'), huge(100000, 'h'),
-      deep = "C:\\" + std::string(kMaxPath - 60, 'd') + "\\", deep_name(100, 'n'), deep_pattern = deep + "*",
-      h260(kMaxPath, 'h'), listed = "\nC:\\W\\a.exe\n\n1 files displayed.\n",
-      found = "\n*FileNotFound: ",
+      deep = "C:\\" + std::string(kMaxPath - 60, 'd') + "\\", deep_name(100, 'n'),
+      deep_pattern = deep + "*", h260(kMaxPath, 'h'),
+      listed = "\nC:\\W\\a.exe\n\n1 files displayed.\n", found = "\n*FileNotFound: ",
       denied = "\n\nSystem error 5 has occurred.\n\nAccess is denied.\r\n";
   // C:\W\a.exe is protected; the current directory is C:\cwd, which has no a.exe.
   testing::FakePlatform system;
@@ -102,6 +104,39 @@ TEST(RunCommandTest, ModeLinesAndStatus) {
     EXPECT_EQ(platform.output, c.output);
     EXPECT_EQ(platform.flushes, 1);
     EXPECT_EQ(platform.open_searches, 0) << "a search was left open";
+    EXPECT_EQ(platform.outstanding_messages, 0) << "the arguments were not freed";
+  }
+}
+
+// The arguments are the system's wide ones, never main's narrow copies: a
+// narrow one would have searched for "?.txt". Without them the run reports
+// why, and never succeeds.
+TEST(RunCommandTest, ArgumentsComeFromTheSystem) {
+  const char* const narrow[] = {"corvane", "C:\\d\\?.txt"};
+  const struct {
+    std::vector<Fault> faults;
+    std::string output;
+    std::uint32_t status;
+  } cases[] = {
+      {{}, "\nProtectedFile: C:\\d\\?.txt\n", 10},
+      {{{testing::Operation::kCommandLineToArgv, 0, 8}},
+       "\n\nSystem error 8 has occurred.\n\nNo memory.\n",
+       8},
+      {{{testing::Operation::kCommandLineToArgv, 0, 0}},
+       "\n\nSystem error 8 has occurred.\n\nNo memory.\n",
+       8},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    testing::FakePlatform platform;
+    platform.command_line = {u"corvane", u"C:\\d\\\u4e2d.txt"};
+    platform.matches = {{u"C:\\d\\\u4e2d.txt", {u"\u4e2d.txt"}}, {u"C:\\d\\?.txt", {u"a.txt"}}};
+    platform.answers = {{u"C:\\d\\\u4e2d.txt", 0}};
+    platform.system_messages[8] = "No memory.";
+    platform.faults = c.faults;
+    EXPECT_EQ(RunCommand(platform, 2, narrow), c.status);
+    EXPECT_EQ(platform.output, c.output);
+    EXPECT_EQ(platform.outstanding_messages, 0);
   }
 }
 

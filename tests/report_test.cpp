@@ -16,32 +16,45 @@ using testing::FakePlatform;
 // Each message twice: a cut must not carry over to the next one, and each is
 // handed over in pieces of at most a chunk, so a console sees it whole.
 TEST(ConsoleTest, FormatsAndNarrowsOneMessage) {
-  // Text of known extent ends at a stop in it or with the extent, where the
-  // next character is no terminator; about the end of a chunk here.
+  // Text of known extent ends at a terminator in it or with the extent, where
+  // the next character is no terminator; about the end of a chunk here. In
+  // UTF-8 a character takes up to four bytes, and a pair of surrogates must
+  // not be split between two conversions.
   const std::u16string a1500(1500, u'a'), past = a1500 + u"zz";
-  std::u16string zero = a1500, wide = a1500;
+  std::u16string zero = a1500, wide = a1500, han(1500, u'\u4e2d'), faces;
   zero[1024] = u'\0';
   wide[1023] = u'\u0100';
+  std::string han_bytes, face_bytes;
+  for (int i = 0; i < 1500; ++i) han_bytes += "\xe4\xb8\xad";
+  for (int i = 0; i < 700; ++i) faces += u"\U0001F600", face_bytes += "\xf0\x9f\x98\x80";
   const struct {
     const char16_t* format;
     std::vector<FormatArg> args;
     std::string bytes;
+    bool utf8 = false;
   } cases[] = {
       {u"%d %d", {INT32_MIN, INT32_MAX}, "-2147483648 2147483647"},
       {u"\n%s", {u"\u0080\u00e9\u00ff"}, "\n\x80\xe9\xff"},
-      {u"\nA: %s!", {u"ab\u0100cd"}, "\nA: ab"},  // a wide character ends the message
-      {u"\nx\u20acy%s", {u"z"}, "\nx"},
+      // A character the code page lacks is its default character; the rest follows.
+      {u"\nA: %s!", {u"ab\u0100cd"}, "\nA: ab?cd!"},
+      {u"\nx\u20acy%s", {u"z"}, "\nx?yz"},
+      {u"\nx\u20acy%s", {u"\u00e9"}, "\nx\xe2\x82\xacy\xc3\xa9", true},
+      {u"%s", {han.c_str()}, han_bytes, true},
+      {u"%s", {faces.c_str()}, face_bytes, true},
       {u"\n%d.%s", {u"x"}, "\n."},  // a mismatched or missing argument inserts nothing
       {u"100% %x", {}, "100% %x"},
       {u"\n%s", {a1500.c_str()}, "\n" + std::string(1500, 'a')},
       {u"%s.", {FormatArg(zero.data(), 1500)}, std::string(1024, 'a') + "."},
-      {u"%s.", {FormatArg(wide.data(), 1500)}, std::string(1023, 'a')},
+      {u"%s.",
+       {FormatArg(wide.data(), 1500)},
+       std::string(1023, 'a') + "?" + std::string(476, 'a') + "."},
       {u"%s.", {FormatArg(past.data(), 1500)}, std::string(1500, 'a') + "."},
       {u"%s.", {FormatArg(u"abcdefgh", 7)}, "abcdefg."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
     FakePlatform platform;
+    platform.utf8 = c.utf8;
     Console console(platform);
     for (int i = 0; i < 2; ++i)
       EXPECT_EQ(console.Write(c.format, c.args.data(), c.args.size()), int(c.bytes.size()));

@@ -47,6 +47,12 @@ class PosixPlatform final : public Platform {
   int Beep(std::uint32_t frequency, std::uint32_t duration_ms) override;
   void WriteStandardOutput(const char* bytes, std::size_t count) override;
   std::uint32_t FlushStandardOutput() override;
+  char16_t** CommandLineToArgvW(int argc, const char* const* argv, int* count) override;
+  int MultiByteToWideChar(std::uint32_t code_page, std::uint32_t flags, const char* text, int count,
+                          char16_t* wide, int wide_count) override;
+  int WideCharToMultiByte(std::uint32_t code_page, std::uint32_t flags, const char16_t* wide,
+                          int count, char* text, int text_count, const char* default_char,
+                          int* used_default) override;
   char16_t DirectorySeparator() const override { return u'/'; }
   // A status above 255 exits as 255: POSIX keeps only 8 bits of it.
   int ExitStatus(std::uint32_t run_status) const override;

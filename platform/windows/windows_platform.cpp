@@ -5,6 +5,7 @@
 // clang-format off
 #include <windows.h>
 #include <sfc.h>
+#include <shellapi.h>
 // clang-format on
 
 #include <fcntl.h>
@@ -45,6 +46,8 @@ static_assert(kFormatMessageFromHmodule == FORMAT_MESSAGE_FROM_HMODULE);
 static_assert(kFormatMessageFromSystem == FORMAT_MESSAGE_FROM_SYSTEM);
 static_assert(kLangNeutralSublangDefault == MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT));
 static_assert(kLoadLibraryAsDatafile == LOAD_LIBRARY_AS_DATAFILE);
+static_assert(kCodePageAnsi == CP_ACP);
+static_assert(kWcNoBestFitChars == WC_NO_BEST_FIT_CHARS);
 
 // Standard output's buffer: the block size when it is not a console.
 constexpr std::size_t kOutputBlockSize = 4096;
@@ -57,7 +60,7 @@ class WindowsPlatform final : public Platform {
   // Puts standard output in text mode, written out per message on a console
   // and in blocks otherwise. The console gets the block buffer too, so each
   // message reaches it in one write rather than byte by byte.
-  WindowsPlatform() : console_(_isatty(_fileno(stdout)) != 0) {
+  WindowsPlatform() : console_(_isatty(_fileno(stdout)) != 0), utf8_ansi_(::GetACP() == CP_UTF8) {
     _setmode(_fileno(stdout), _O_TEXT);
     std::setvbuf(stdout, nullptr, _IOFBF, kOutputBlockSize);
   }
@@ -116,6 +119,29 @@ class WindowsPlatform final : public Platform {
     return output_error_;
   }
 
+  // The runtime's narrow argv has been through the ANSI code page, which
+  // turns a character it lacks into '?' (a wildcard) or a look-alike.
+  char16_t** CommandLineToArgvW(int, const char* const*, int* count) override {
+    return reinterpret_cast<char16_t**>(::CommandLineToArgvW(::GetCommandLineW(), count));
+  }
+  int MultiByteToWideChar(std::uint32_t code_page, std::uint32_t flags, const char* text, int count,
+                          char16_t* wide, int wide_count) override {
+    return ::MultiByteToWideChar(code_page, flags, text, count, Wide(wide), wide_count);
+  }
+  int WideCharToMultiByte(std::uint32_t code_page, std::uint32_t flags, const char16_t* wide,
+                          int count, char* text, int text_count, const char* default_char,
+                          int* used_default) override {
+    // UTF-8 as the ANSI code page holds every character, and refuses the
+    // best-fit flag and a default character as invalid.
+    if (code_page == CP_ACP && utf8_ansi_) {
+      if (used_default != nullptr) *used_default = FALSE;
+      return ::WideCharToMultiByte(CP_UTF8, 0, Wide(wide), count, text, text_count, nullptr,
+                                   nullptr);
+    }
+    return ::WideCharToMultiByte(code_page, flags, Wide(wide), count, text, text_count,
+                                 default_char, used_default);
+  }
+
   char16_t DirectorySeparator() const override { return u'\\'; }
   // The process exit code is a whole DWORD, so the run status passes unchanged.
   int ExitStatus(std::uint32_t run_status) const override { return static_cast<int>(run_status); }
@@ -129,6 +155,7 @@ class WindowsPlatform final : public Platform {
   }
 
   const bool console_;
+  const bool utf8_ansi_;
   std::uint32_t output_error_ = ERROR_SUCCESS;
 };
 

@@ -33,8 +33,8 @@ const std::u16string kDirectory = u"C:\\W\\";
 const std::vector<std::u16string> kNames = {u"a.exe", u"\u4e2d.dll",
                                             std::u16string(kMaxPath - 1 - kDirectory.size(), u'x'),
                                             std::u16string(kMaxPath, u'n')};
-const std::string kTooLong(kMaxPath + 40, 'q');
-const char* const kArguments[] = {"C:\\W\\*", "C:\\W\\a.exe", kTooLong.c_str()};
+const std::u16string kTooLong(kMaxPath + 40, u'q');
+const char16_t* const kArguments[] = {u"C:\\W\\*", u"C:\\W\\a.exe", kTooLong.c_str()};
 // List mode: an entry that fills the whole record without a terminator (so
 // only kMaxPath - 4 of its e's fit), and one with a character above U+00FF.
 const std::vector<std::u16string> kList = {
@@ -60,7 +60,8 @@ void Check(bool list, const Fault& fault, std::optional<Operation> in_report, st
   ++runs;
   injected += platform.faults_fired;
   if (status == want && query.BuffersIntact() && listing.BuffersIntact() &&
-      errors.BuffersIntact() && platform.output.find(std::string(kMaxPath - 3, 'e')) == std::string::npos &&
+      errors.BuffersIntact() &&
+      platform.output.find(std::string(kMaxPath - 3, 'e')) == std::string::npos &&
       platform.faults_fired >= 1 && platform.open_searches == 0 &&
       platform.outstanding_messages == 0 && platform.loaded_modules == 0)
     return;
@@ -77,8 +78,9 @@ void CheckAll(bool list, Operation operation, int calls, Status status) {
     for (std::uint32_t code : kCodes) {
       const Fault fault = {operation, call, code};
       Check(list, fault, std::nullopt, status(fault));
-      for (Operation inside : {Operation::kBeep, Operation::kLoadLibrary, Operation::kFormatMessage,
-                               Operation::kLocalFree, Operation::kFreeLibrary})
+      for (Operation inside :
+           {Operation::kBeep, Operation::kLoadLibrary, Operation::kFormatMessage,
+            Operation::kMultiByteToWideChar, Operation::kLocalFree, Operation::kFreeLibrary})
         Check(list, fault, inside, status(fault));
     }
   }
@@ -106,6 +108,10 @@ TEST(FaultInjection, ARunReleasesEverythingAndEndsWithTheLastStatus) {
   CheckAll(false, Operation::kGetFullPathName, 4, query_status);
   CheckAll(false, Operation::kGetLongPathName, 4, query_status);
   CheckAll(false, Operation::kSfcIsFileProtected, 4, query_status);
+  // Output that cannot be narrowed is dropped; it never changes a status.
+  CheckAll(false, Operation::kWideCharToMultiByte, 12, query_status);
+  CheckAll(true, Operation::kWideCharToMultiByte, 10,
+           [](const Fault&) { return kErrorNoMoreFiles; });
   // List mode: at the first entry, after each of them, and in place of the end.
   CheckAll(true, Operation::kSfcGetNextProtectedFile, int(kList.size()) + 1,
            [](const Fault& fault) { return fault.code; });

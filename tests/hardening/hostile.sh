@@ -166,7 +166,7 @@ run=("$program")
 long_zero=$(repeat n 100000)
 usage_screen "$(repeat n "$max")" && printf '%s' "$out" >"$tmp/want"
 run=(bash -c 'exec -a "$0" "$@"' "$long_zero" "$program")
-check 1 "$tmp/want" /?
+check 1 "$tmp/want" '/?'
 usage_screen "${all:0:max}" && printf '%s' "$out" >"$tmp/want"
 run=(bash -c 'exec -a "$0" "$@"' "$all" "$program")
 check 1 "$tmp/want" -?
@@ -191,7 +191,7 @@ if ! grep -q -a __asan_init "$program"; then
   usage_screen "$(basename "$program")" && printf '%s' "$out" >"$tmp/want"
   for kib in 16384 8192; do
     run=(bash -c 'ulimit -v "$0" && exec "$@"' "$kib" "$program")
-    check 1 "$tmp/want" /?
+    check 1 "$tmp/want" '/?'
     check '2|8' - /bin/ls "$tmp/w/*"
     check '18|8' - /l
   done

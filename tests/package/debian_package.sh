@@ -46,7 +46,7 @@ done
 
 # The unpacked program: its usage screen, a system file, the list's end.
 CORVANE=("$root/usr/bin/corvane")
-usage_screen corvane && expect 1 "$out" /?
+usage_screen corvane && expect 1 "$out" '/?'
 [ -f /var/lib/dpkg/info/coreutils.md5sums ] && results "P /usr/bin/ls" && expect 11 "$out" /usr/bin/ls
 status=0
 "${CORVANE[@]}" /l >"$tmp/list" 2>/dev/null </dev/null || status=$?

@@ -31,5 +31,5 @@ CORVANE=("$WINE" "$program")
 readme=$(winpath "${program%/corvane.exe}/README.md")
 results "N $readme" && expect 2 "$out" "$readme"
 listing && expect 18 "$out" /l
-usage_screen corvane.exe && expect 1 "$out" /?
+usage_screen corvane.exe && expect 1 "$out" '/?'
 finish

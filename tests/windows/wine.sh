@@ -16,7 +16,7 @@ imports() {
     awk '/DLL Name:/ { dll = tolower($3); next } /^\t[0-9a-f]+\t/ && dll != "" { print dll, $NF }' | sort
 }
 CORVANE=(eval 'imports | sed -E "/^sfc\.dll |GetProcAddress$/!s/ .*//" | uniq')
-expect 0 $'kernel32.dll\nmsvcrt.dll\nsfc.dll SfcGetNextProtectedFile\nsfc.dll SfcIsFileProtected\n'
+expect 0 $'kernel32.dll\nmsvcrt.dll\nsfc.dll SfcGetNextProtectedFile\nsfc.dll SfcIsFileProtected\nshell32.dll\n'
 CORVANE=(eval '"$windres" -i "$exe" -O rc | grep -E "Has|VERSION |Desc|VALUE \"P" | tr -s " \t" " "')
 expect 0 ' 0, 1, 2, /* Has 2 elements. */
  FILEVERSION '"$CORVANE_VERSION_NUMBERS"'
@@ -57,15 +57,37 @@ results "F $F\\missing.txt" && expect 13 "$out" "$F\\missing.txt"
 results "F $CWD\\alpha.txt" "N $CWD\\beta.txt" "F $CWD\\caf$E9.txt"
 expect 0 "$out" "Z:$tree/files/*a*"
 listing && expect 18 "$out" /l
-# A character the ANSI code page lacks arrives as '?', a wildcard.
-results "N $W\\a.txt" "N $W\\" "N $W\\" && run 2 "$W\\中.txt"
+# The name is searched as typed, never as a wildcard; shown in code page
+# 1252, a character it lacks is '?' and the rest of the line follows.
+results "N $W\\?.txt" && run 2 "$W\\中.txt"
+# The same names in the code pages of Chinese (936) and Russian (1251)
+# systems: Wine takes its ANSI code page from the locale it starts in, which
+# must exist for names to cross as UTF-8. € is 0x80 in 1252 and 936 and 0x88
+# in 1251; that byte widened as itself would be U+0080, which no file is named.
+mkdir -p "$tree/cp" "$scratch/locales" && touch "$tree/cp/中.txt" "$tree/cp/Жук.txt" "$tree/cp/zz€.dll"
+C=$T\\cp
+for locale in zh_CN ru_RU; do
+  localedef -i "$locale" -f UTF-8 "$scratch/locales/$locale.UTF-8" 2>/dev/null
+  verify "locale $locale made" [ -d "$scratch/locales/$locale.UTF-8" ]
+done
+# in_locale LOCALE STATUS RESULT...: the three names asked for in LOCALE.
+in_locale() {
+  local locale=$1 status=$2
+  shift 2
+  results "$@" && LOCPATH=$scratch/locales LC_ALL=$locale \
+    full "$status" "$out" corvane.exe "$C\\中.txt" "$C\\Жук.txt" "$C\\zz€.dll"
+}
+in_locale C.UTF-8 2 "N $C\\?.txt" "N $C\\???.txt" "N $C\\zz"$'\x80'".dll"
+in_locale zh_CN.UTF-8 2 "N $C\\"$'\xd6\xd0'".txt" "N $C\\"$'\xa7\xa8\xa7\xe5\xa7\xdc'".txt" \
+  "N $C\\zz"$'\x80'".dll"
+in_locale ru_RU.UTF-8 2 "N $C\\?.txt" "N $C\\"$'\xc6\xf3\xea'".txt" "N $C\\zz"$'\x88'".dll"
 # A device name, and the \\?\ prefix, which the full path keeps.
 results 'N \\.\NUL' && run 2 NUL
 results 'F \\?\' && run 13 '\\?\'
 results "N \\\\?\\$F\\alpha.txt" && run 2 "\\\\?\\$F\\alpha.txt"
 # The usage screen names what follows element 0's last backslash; '/' ends none.
 usage_screen corvane.exe && expect 1 "$out"
-usage_screen "Z:$program" && full 1 "$out" "Z:$program" /?
+usage_screen "Z:$program" && full 1 "$out" "Z:$program" '/?'
 
 # --- The double (sfc_double.cpp) beside the program.
 export WINEDLLOVERRIDES=sfc=n
@@ -82,9 +104,9 @@ path=$(long_path 259) && results "P $path" && query 0 259 "$path"
 path=$(long_path 260) && results "F $path" && query 0 0 "$path"
 path=$(long_path 261) && results "F ${path:0:260}" && query 0 13 "$path"
 path=$(repeat x 32000) && results "F ${path:0:260}" && query 0 13 "$path"
-# Each line stops before the first character above U+00FF, the next is whole
-# again; the status counts UTF-16 units, the emoji two.
-results "P $W" "P $T" "P $W\\a.txt" "P $W\\b" "P $W\\" "P $W\\" "P $W\\"
+# A character code page 1252 lacks is '?' (Ā too: never a look-alike), and
+# the line goes on; the status counts UTF-16 units, the emoji two.
+results "P $W" "P $T" "P $W\\a.txt" "P $W\\b?c.txt" "P $W\\?.txt" "P $W\\?.txt" "P $W\\??.txt"
 query 0 $((${#W} + 7)) "$W\\*"
 # A failed query: the report with Wine's text, if any (its CR LF in text mode),
 # and the whole code as the status; 2100 to 2999 take netmsg.dll's text.
@@ -92,10 +114,10 @@ report 5 "Access denied.$CR"$'\n\n' && query 5 5 "$K"
 report -2147483643 $'\n' && query 0x80000005 $((0x80000005)) "$K"
 cp "$probe" "$scratch/bin/netmsg.dll"
 report 2100 "Text of 2100 from the module.$CR"$'\n\n' && query 2100 2100 "$K"
-# An entry filling the record without a terminator is cut to fit, one with a
-# character above U+00FF before it, and each is counted.
+# An entry filling the record without a terminator is cut to fit, and each
+# is counted.
 entry=$(repeat e 300)
-listing 'C:\Windows\notepad.exe' "${entry:0:259}" 'C:\' 'C:\sfc.dll'
+listing 'C:\Windows\notepad.exe' "${entry:0:259}" 'C:\?\a.dll' 'C:\sfc.dll'
 SFC_DOUBLE_LIST="C:\\Windows\\notepad.exe|$entry|C:\\中\\a.dll|C:\\sfc.dll" expect 18 "$out" /l
 # Output that cannot be written: the write failure's code, never a full run's.
 for sink in '>/dev/full:112' '>&-:6'; do
