@@ -169,7 +169,7 @@ run=(bash -c 'exec -a "$0" "$@"' "$long_zero" "$program")
 check 1 "$tmp/want" '/?'
 usage_screen "${all:0:max}" && printf '%s' "$out" >"$tmp/want"
 run=(bash -c 'exec -a "$0" "$@"' "$all" "$program")
-check 1 "$tmp/want" -?
+check 1 "$tmp/want" '-?'
 run=("$program")
 
 # --- Standard output that cannot be written, is closed, or whose reader has
