@@ -1,7 +1,9 @@
-# The platform operations on POSIX systems, over the dpkg database.
+# The platform operations on POSIX systems, over the dpkg database and, with
+# CORVANE_RPM, the rpm database.
 target_sources(corvane_platform PRIVATE
   platform/posix/error_codes.cpp
   platform/posix/lexical_path.cpp
+  platform/posix/packages/chosen_database.cpp
   platform/posix/packages/directory_resolver.cpp
   platform/posix/packages/directory_table.cpp
   platform/posix/packages/dpkg/dpkg_database.cpp
@@ -16,6 +18,29 @@ target_sources(corvane_platform PRIVATE
   platform/posix/wildcard.cpp
 )
 find_package(Threads REQUIRED)
+
+# librpm (Debian's librpm-dev) reads rpm's database; a build without it
+# answers from dpkg's alone. The Debian package is built without it, so that
+# it depends on the C library only.
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(RPM QUIET IMPORTED_TARGET rpm)
+endif()
+option(CORVANE_RPM "Answer from the rpm database on systems without dpkg's (needs librpm)"
+       ${RPM_FOUND})
+if(CORVANE_RPM)
+  if(NOT RPM_FOUND)
+    message(FATAL_ERROR "CORVANE_RPM is on but librpm was not found: install librpm-dev "
+                        "(bash tools/check installs it), or configure with -DCORVANE_RPM=OFF")
+  endif()
+  target_sources(corvane_platform PRIVATE platform/posix/packages/rpm/rpm_database.cpp)
+  target_link_libraries(corvane_platform PUBLIC PkgConfig::RPM)
+  target_compile_definitions(corvane_platform PRIVATE CORVANE_RPM=1)
+  message(STATUS "rpm support: on (librpm ${RPM_VERSION})")
+else()
+  message(STATUS "rpm support: off (answers from the dpkg database only; librpm-dev and "
+                 "-DCORVANE_RPM=ON add the rpm database)")
+endif()
 target_link_libraries(corvane_platform PUBLIC Threads::Threads)
 # PATH_MAX: the path buffers of the core and of the list record.
 foreach(target corvane_core corvane_platform)

@@ -1,0 +1,186 @@
+#include "platform/posix/packages/rpm/rpm_database.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <rpm/rpmlib.h>
+#include <rpm/rpmlog.h>
+#include <rpm/rpmmacro.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <new>
+
+#include "platform/posix/error_codes.h"
+
+namespace corvane::posix {
+namespace {
+
+// Whether librpm reported an error since this was last cleared. Its messages
+// are kept from the terminal: the program's output is its results and its
+// error reports, and a database librpm cannot read is one of those.
+bool rpm_failed = false;
+
+int KeepQuiet(rpmlogRec record, rpmlogCallbackData) {
+  if (rpmlogRecPriority(record) <= RPMLOG_ERR) rpm_failed = true;
+  return 0;
+}
+
+// Reads the rpm configuration (macros) once a run: false when it cannot.
+bool Configured() {
+  static const bool configured = [] {
+    rpmlogSetCallback(KeepQuiet, nullptr);
+    return rpmReadConfigFiles(nullptr, nullptr) == 0;
+  }();
+  return configured;
+}
+
+// What is needed of each file: its flags, mode, state and digest.
+constexpr rpmfiFlags kFileData =
+    RPMFI_NOHEADER | RPMFI_NOFILECLASS | RPMFI_NOFILEDEPS | RPMFI_NOFILELANGS | RPMFI_NOFILEUSER |
+    RPMFI_NOFILEGROUP | RPMFI_NOFILESIZES | RPMFI_NOFILECAPS | RPMFI_NOFILELINKTOS |
+    RPMFI_NOFILEMTIMES | RPMFI_NOFILERDEVS | RPMFI_NOFILEINODES | RPMFI_NOFILECOLORS |
+    RPMFI_NOFILEVERIFYFLAGS | RPMFI_NOFILESIGNATURES | RPMFI_NOVERITYSIGNATURES;
+
+// Whether file `index` of `files` is one rpm verifies and would restore: a
+// regular file with a digest, installed (rpm --excludedocs, a %lang not
+// wanted, another package's file in its place leave it out), not %config,
+// not %ghost.
+bool Protected(rpmfiles files, int index) {
+  if ((rpmfilesFFlags(files, index) & (RPMFILE_CONFIG | RPMFILE_GHOST)) != 0) return false;
+  if (!S_ISREG(rpmfilesFMode(files, index))) return false;
+  const rpmfileState state = rpmfilesFState(files, index);
+  if (state != RPMFILE_STATE_NORMAL && state != RPMFILE_STATE_MISSING) return false;
+  std::size_t size = 0;
+  const unsigned char* const digest = rpmfilesFDigest(files, index, nullptr, &size);
+  // librpm gives a file recorded without a digest one of zero bytes.
+  return digest != nullptr && std::any_of(digest, digest + size, [](unsigned char b) { return b; });
+}
+
+// Why the database in `directory` could not be opened when librpm could not
+// say: access denied (5) when the directory or a file in it may not be read,
+// else that what is there is not a database it reads (1392).
+std::uint32_t OpenFailure(const std::string& directory) {
+  if (access(directory.c_str(), R_OK | X_OK) != 0) return WindowsErrorFromErrno(errno);
+  DIR* const entries = opendir(directory.c_str());
+  if (entries == nullptr) return WindowsErrorFromErrno(errno);
+  std::uint32_t error = kErrorFileCorrupt;
+  for (const dirent* entry; (entry = readdir(entries)) != nullptr;)
+    if (entry->d_name[0] != '.' && faccessat(dirfd(entries), entry->d_name, R_OK, 0) != 0 &&
+        errno == EACCES)
+      error = kErrorAccessDenied;
+  closedir(entries);
+  return error;
+}
+
+}  // namespace
+
+std::string RpmDatabase::ConfiguredDirectory() {
+  if (!Configured()) return {};
+  char* const expanded = rpmGetPath("%{_dbpath}", nullptr);
+  std::string directory = expanded != nullptr && expanded[0] == '/' ? expanded : "";
+  std::free(expanded);
+  return directory;
+}
+
+std::uint32_t RpmDatabase::Open() {
+  if (failure_ != kNoFailure) return failure_;
+  if (transaction_ != nullptr) return kErrorSuccess;
+  if (!Configured()) return Fail(kErrorServiceDoesNotExist);
+  const std::string directory = directory_.empty() ? ConfiguredDirectory() : directory_;
+  struct stat status;
+  if (directory.empty() || stat(directory.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+    return Fail(kErrorServiceDoesNotExist);
+  rpm::Transaction transaction(rpmtsCreate());
+  rpmtsSetRootDir(transaction.get(), "/");
+  // As `rpm --dbpath DIRECTORY` does; the macro is the only way librpm takes it.
+  rpmPushMacro(nullptr, "_dbpath", nullptr, directory.c_str(), RMIL_CMDLINE);
+  rpm_failed = false;
+  const int opened = rpmtsOpenDB(transaction.get(), O_RDONLY);
+  rpmPopMacro(nullptr, "_dbpath");
+  if (opened != 0 || rpm_failed) return Fail(OpenFailure(directory));
+  transaction_ = std::move(transaction);
+  return kErrorSuccess;
+}
+
+template <typename Add>
+std::uint32_t RpmDatabase::WalkFiles(rpm::Iterator packages, Add add) {
+  rpm_failed = false;
+  for (Header header; (header = rpmdbNextIterator(packages.get())) != nullptr;) {
+    const rpm::Files files(rpmfilesNew(nullptr, header, RPMTAG_BASENAMES, kFileData));
+    const int count = files == nullptr ? 0 : static_cast<int>(rpmfilesFC(files.get()));
+    for (int i = 0; i < count; ++i) {
+      if (!Protected(files.get(), i)) continue;
+      // Directories end in '/'; only absolute ones name a place.
+      std::string_view directory = rpmfilesDN(files.get(), rpmfilesDI(files.get(), i));
+      const std::string_view name = rpmfilesBN(files.get(), i);
+      if (directory.empty() || directory[0] != '/' || directory.back() != '/' || name.empty())
+        continue;
+      directory.remove_suffix(1);
+      add(ListedPath{directory, name});
+    }
+  }
+  return rpm_failed ? Fail(kErrorFileCorrupt) : kErrorSuccess;
+}
+
+std::uint32_t RpmDatabase::Query(std::string_view path, bool many) {
+  try {
+    if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
+    const ListedPath asked = SplitPath(path);
+    if (path.empty() || path[0] != '/' || asked.name.empty() ||
+        path.find('\0') != std::string_view::npos)
+      return kErrorFileNotFound;
+    // A question on its own is answered from rpm's index of last components:
+    // only the packages with such a file are read.
+    if (!many && !built_) {
+      rpm::Iterator packages(rpmtsInitIterator(transaction_.get(), RPMDBI_BASENAMES,
+                                               asked.name.data(), asked.name.size()));
+      bool found = false;
+      const std::uint32_t error = WalkFiles(std::move(packages), [&](const ListedPath& at) {
+        found = found || (at.name == asked.name && resolver_.Same(at.directory, asked.directory));
+      });
+      if (error != kErrorSuccess) return error;
+      return found ? kErrorSuccess : kErrorFileNotFound;
+    }
+    if (!built_) {
+      rpm::Iterator packages(rpmtsInitIterator(transaction_.get(), RPMDBI_PACKAGES, nullptr, 0));
+      const std::uint32_t error =
+          WalkFiles(std::move(packages), [&](const ListedPath& at) { names_.Add(at); });
+      if (error != kErrorSuccess) return error;
+      names_.Build();
+      built_ = true;
+    }
+    const bool found = names_.ForEachDirectoryOf(asked.name, [&](std::string_view directory) {
+      return resolver_.Same(directory, asked.directory);
+    });
+    return found ? kErrorSuccess : kErrorFileNotFound;
+  } catch (const std::bad_alloc&) {
+    return Fail(kErrorNotEnoughMemory);
+  }
+}
+
+std::uint32_t RpmDatabase::Listed(std::uint32_t number, std::size_t limit, ListedPath* path) {
+  try {
+    if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
+    if (!listed_) {
+      rpm::Iterator packages(rpmtsInitIterator(transaction_.get(), RPMDBI_PACKAGES, nullptr, 0));
+      const std::uint32_t error =
+          WalkFiles(std::move(packages), [&](const ListedPath& at) { files_.Add(at); });
+      if (error != kErrorSuccess) return error;
+      files_.SortListing(limit);
+      listed_ = true;
+    }
+    return files_.Listed(number, path) ? kErrorSuccess : kErrorNoMoreFiles;
+  } catch (const std::bad_alloc&) {
+    return Fail(kErrorNotEnoughMemory);
+  }
+}
+
+std::uint32_t RpmDatabase::Fail(std::uint32_t error) {
+  failure_ = error;
+  return error;
+}
+
+}  // namespace corvane::posix
