@@ -59,11 +59,19 @@ bool Protected(rpmfiles files, int index) {
   return digest != nullptr && std::any_of(digest, digest + size, [](unsigned char b) { return b; });
 }
 
-// Why the database in `directory` could not be opened when librpm could not
-// say: access denied (5) when the directory or a file in it may not be read,
-// else that what is there is not a database it reads (1392).
+// Whether `directory` holds a database of one of rpm's backends (sqlite,
+// ndb, Berkeley DB). librpm makes a new one where it finds none, even when
+// asked only to read.
+bool HoldsDatabase(const std::string& directory) {
+  for (const char* name : {"/rpmdb.sqlite", "/Packages.db", "/Packages"})
+    if (access((directory + name).c_str(), F_OK) == 0) return true;
+  return false;
+}
+
+// Why librpm could not open the database in `directory`: access denied (5)
+// when a file in it may not be read, else that what is there is not a
+// database it reads (1392).
 std::uint32_t OpenFailure(const std::string& directory) {
-  if (access(directory.c_str(), R_OK | X_OK) != 0) return WindowsErrorFromErrno(errno);
   DIR* const entries = opendir(directory.c_str());
   if (entries == nullptr) return WindowsErrorFromErrno(errno);
   std::uint32_t error = kErrorFileCorrupt;
@@ -87,12 +95,15 @@ std::string RpmDatabase::ConfiguredDirectory() {
 
 std::uint32_t RpmDatabase::Open() {
   if (failure_ != kNoFailure) return failure_;
-  if (transaction_ != nullptr) return kErrorSuccess;
+  if (opened_) return kErrorSuccess;
   if (!Configured()) return Fail(kErrorServiceDoesNotExist);
   const std::string directory = directory_.empty() ? ConfiguredDirectory() : directory_;
   struct stat status;
   if (directory.empty() || stat(directory.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
     return Fail(kErrorServiceDoesNotExist);
+  if (access(directory.c_str(), R_OK | X_OK) != 0) return Fail(WindowsErrorFromErrno(errno));
+  opened_ = true;
+  if (!HoldsDatabase(directory)) return kErrorSuccess;  // an empty one
   rpm::Transaction transaction(rpmtsCreate());
   rpmtsSetRootDir(transaction.get(), "/");
   // As `rpm --dbpath DIRECTORY` does; the macro is the only way librpm takes it.
@@ -106,8 +117,12 @@ std::uint32_t RpmDatabase::Open() {
 }
 
 template <typename Add>
-std::uint32_t RpmDatabase::WalkFiles(rpm::Iterator packages, Add add) {
+std::uint32_t RpmDatabase::WalkFiles(rpmDbiTagVal index, std::string_view key, Add add) {
+  if (transaction_ == nullptr) return kErrorSuccess;  // an empty database
   rpm_failed = false;
+  // The whole table takes no key; an index's key needs no terminator.
+  const rpm::Iterator packages(
+      rpmtsInitIterator(transaction_.get(), index, key.empty() ? nullptr : key.data(), key.size()));
   for (Header header; (header = rpmdbNextIterator(packages.get())) != nullptr;) {
     const rpm::Files files(rpmfilesNew(nullptr, header, RPMTAG_BASENAMES, kFileData));
     const int count = files == nullptr ? 0 : static_cast<int>(rpmfilesFC(files.get()));
@@ -135,19 +150,18 @@ std::uint32_t RpmDatabase::Query(std::string_view path, bool many) {
     // A question on its own is answered from rpm's index of last components:
     // only the packages with such a file are read.
     if (!many && !built_) {
-      rpm::Iterator packages(rpmtsInitIterator(transaction_.get(), RPMDBI_BASENAMES,
-                                               asked.name.data(), asked.name.size()));
       bool found = false;
-      const std::uint32_t error = WalkFiles(std::move(packages), [&](const ListedPath& at) {
-        found = found || (at.name == asked.name && resolver_.Same(at.directory, asked.directory));
-      });
+      const std::uint32_t error =
+          WalkFiles(RPMDBI_BASENAMES, asked.name, [&](const ListedPath& at) {
+            found =
+                found || (at.name == asked.name && resolver_.Same(at.directory, asked.directory));
+          });
       if (error != kErrorSuccess) return error;
       return found ? kErrorSuccess : kErrorFileNotFound;
     }
     if (!built_) {
-      rpm::Iterator packages(rpmtsInitIterator(transaction_.get(), RPMDBI_PACKAGES, nullptr, 0));
       const std::uint32_t error =
-          WalkFiles(std::move(packages), [&](const ListedPath& at) { names_.Add(at); });
+          WalkFiles(RPMDBI_PACKAGES, {}, [&](const ListedPath& at) { names_.Add(at); });
       if (error != kErrorSuccess) return error;
       names_.Build();
       built_ = true;
@@ -165,9 +179,8 @@ std::uint32_t RpmDatabase::Listed(std::uint32_t number, std::size_t limit, Liste
   try {
     if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
     if (!listed_) {
-      rpm::Iterator packages(rpmtsInitIterator(transaction_.get(), RPMDBI_PACKAGES, nullptr, 0));
       const std::uint32_t error =
-          WalkFiles(std::move(packages), [&](const ListedPath& at) { files_.Add(at); });
+          WalkFiles(RPMDBI_PACKAGES, {}, [&](const ListedPath& at) { files_.Add(at); });
       if (error != kErrorSuccess) return error;
       files_.SortListing(limit);
       listed_ = true;

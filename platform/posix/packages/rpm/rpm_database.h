@@ -39,14 +39,16 @@ class RpmDatabase final : public PackageDatabase {
  private:
   // Opens the database at the first question: kErrorSuccess or the failure.
   std::uint32_t Open();
-  // Calls `add(file)` for each protected file of each package `packages`
-  // gives; kErrorSuccess, or 1392 when librpm met an error on the way.
+  // Calls `add(file)` for each protected file of each package that the
+  // database's `index` gives for `key` (every package for RPMDBI_PACKAGES
+  // and no key); kErrorSuccess, or 1392 when librpm met an error on the way.
   template <typename Add>
-  std::uint32_t WalkFiles(rpm::Iterator packages, Add add);
+  std::uint32_t WalkFiles(rpmDbiTagVal index, std::string_view key, Add add);
   std::uint32_t Fail(std::uint32_t error);
 
   std::string directory_;
-  rpm::Transaction transaction_;
+  bool opened_ = false;
+  rpm::Transaction transaction_;  // none for a directory without a database
   std::uint32_t failure_ = kNoFailure;
   static constexpr std::uint32_t kNoFailure = ~std::uint32_t{0};
 
