@@ -120,7 +120,7 @@ template <typename Add>
 std::uint32_t RpmDatabase::WalkFiles(rpmDbiTagVal index, std::string_view key, Add add) {
   if (transaction_ == nullptr) return kErrorSuccess;  // an empty database
   rpm_failed = false;
-  // The whole table takes no key; an index's key needs no terminator.
+  // The whole table takes no key.
   const rpm::Iterator packages(
       rpmtsInitIterator(transaction_.get(), index, key.empty() ? nullptr : key.data(), key.size()));
   for (Header header; (header = rpmdbNextIterator(packages.get())) != nullptr;) {
@@ -147,15 +147,16 @@ std::uint32_t RpmDatabase::Query(std::string_view path, bool many) {
     if (path.empty() || path[0] != '/' || asked.name.empty() ||
         path.find('\0') != std::string_view::npos)
       return kErrorFileNotFound;
-    // A question on its own is answered from rpm's index of last components:
-    // only the packages with such a file are read.
+    // A question on its own reads only the packages that rpm's index of last
+    // components gives for the path. librpm matches their directories by
+    // the device and inode they resolve to, so that every file compared
+    // below as the same is among them.
     if (!many && !built_) {
       bool found = false;
-      const std::uint32_t error =
-          WalkFiles(RPMDBI_BASENAMES, asked.name, [&](const ListedPath& at) {
-            found =
-                found || (at.name == asked.name && resolver_.Same(at.directory, asked.directory));
-          });
+      const std::string key(path);  // with the terminator librpm reads up to
+      const std::uint32_t error = WalkFiles(RPMDBI_BASENAMES, key, [&](const ListedPath& at) {
+        found = found || (at.name == asked.name && resolver_.Same(at.directory, asked.directory));
+      });
       if (error != kErrorSuccess) return error;
       return found ? kErrorSuccess : kErrorFileNotFound;
     }
