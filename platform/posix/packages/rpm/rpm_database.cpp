@@ -59,13 +59,17 @@ bool Protected(rpmfiles files, int index) {
   return digest != nullptr && std::any_of(digest, digest + size, [](unsigned char b) { return b; });
 }
 
-// Whether `directory` holds a database of one of rpm's backends (sqlite,
-// ndb, Berkeley DB). librpm makes a new one where it finds none, even when
-// asked only to read.
+// Whether `directory` holds a database librpm reads: sqlite's, Berkeley
+// DB's (read-only), or ndb's where ndb is the configured backend (librpm
+// without ndb takes its file for no database). librpm makes a new database
+// where it finds none, even when asked only to read.
 bool HoldsDatabase(const std::string& directory) {
-  for (const char* name : {"/rpmdb.sqlite", "/Packages.db", "/Packages"})
-    if (access((directory + name).c_str(), F_OK) == 0) return true;
-  return false;
+  const auto has = [&](const char* name) { return access((directory + name).c_str(), F_OK) == 0; };
+  if (has("/rpmdb.sqlite") || has("/Packages")) return true;
+  char* const backend = rpmExpand("%{?_db_backend}", nullptr);
+  const bool ndb = backend != nullptr && std::string_view(backend) == "ndb";
+  std::free(backend);
+  return ndb && has("/Packages.db");
 }
 
 // Why librpm could not open the database in `directory`: access denied (5)
