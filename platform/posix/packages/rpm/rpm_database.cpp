@@ -2,9 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <rpm/rpmlib.h>
-#include <rpm/rpmlog.h>
-#include <rpm/rpmmacro.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,21 +15,26 @@
 namespace corvane::posix {
 namespace {
 
+// librpm's calls, once Configured() has loaded it.
+const rpm::Library& Rpm() { return *rpm::Load(); }
+
 // Whether librpm reported an error since this was last cleared. Its messages
 // are kept from the terminal: the program's output is its results and its
 // error reports, and a database librpm cannot read is one of those.
 bool rpm_failed = false;
 
 int KeepQuiet(rpmlogRec record, rpmlogCallbackData) {
-  if (rpmlogRecPriority(record) <= RPMLOG_ERR) rpm_failed = true;
+  if (Rpm().rpmlogRecPriority(record) <= RPMLOG_ERR) rpm_failed = true;
   return 0;
 }
 
-// Reads the rpm configuration (macros) once a run: false when it cannot.
+// Loads librpm and reads the rpm configuration (macros) once a run: false
+// when either cannot be done.
 bool Configured() {
   static const bool configured = [] {
-    rpmlogSetCallback(KeepQuiet, nullptr);
-    return rpmReadConfigFiles(nullptr, nullptr) == 0;
+    if (rpm::Load() == nullptr) return false;
+    Rpm().rpmlogSetCallback(KeepQuiet, nullptr);
+    return Rpm().rpmReadConfigFiles(nullptr, nullptr) == 0;
   }();
   return configured;
 }
@@ -49,12 +51,12 @@ constexpr rpmfiFlags kFileData =
 // wanted, another package's file in its place leave it out), not %config,
 // not %ghost.
 bool Protected(rpmfiles files, int index) {
-  if ((rpmfilesFFlags(files, index) & (RPMFILE_CONFIG | RPMFILE_GHOST)) != 0) return false;
-  if (!S_ISREG(rpmfilesFMode(files, index))) return false;
-  const rpmfileState state = rpmfilesFState(files, index);
+  if ((Rpm().rpmfilesFFlags(files, index) & (RPMFILE_CONFIG | RPMFILE_GHOST)) != 0) return false;
+  if (!S_ISREG(Rpm().rpmfilesFMode(files, index))) return false;
+  const rpmfileState state = Rpm().rpmfilesFState(files, index);
   if (state != RPMFILE_STATE_NORMAL && state != RPMFILE_STATE_MISSING) return false;
   std::size_t size = 0;
-  const unsigned char* const digest = rpmfilesFDigest(files, index, nullptr, &size);
+  const unsigned char* const digest = Rpm().rpmfilesFDigest(files, index, nullptr, &size);
   // librpm gives a file recorded without a digest one of zero bytes.
   return digest != nullptr && std::any_of(digest, digest + size, [](unsigned char b) { return b; });
 }
@@ -66,7 +68,7 @@ bool Protected(rpmfiles files, int index) {
 bool HoldsDatabase(const std::string& directory) {
   const auto has = [&](const char* name) { return access((directory + name).c_str(), F_OK) == 0; };
   if (has("/rpmdb.sqlite") || has("/Packages")) return true;
-  char* const backend = rpmExpand("%{?_db_backend}", nullptr);
+  char* const backend = Rpm().rpmExpand("%{?_db_backend}", nullptr);
   const bool ndb = backend != nullptr && std::string_view(backend) == "ndb";
   std::free(backend);
   return ndb && has("/Packages.db");
@@ -91,7 +93,7 @@ std::uint32_t OpenFailure(const std::string& directory) {
 
 std::string RpmDatabase::ConfiguredDirectory() {
   if (!Configured()) return {};
-  char* const expanded = rpmGetPath("%{_dbpath}", nullptr);
+  char* const expanded = Rpm().rpmGetPath("%{_dbpath}", nullptr);
   std::string directory = expanded != nullptr && expanded[0] == '/' ? expanded : "";
   std::free(expanded);
   return directory;
@@ -103,18 +105,20 @@ std::uint32_t RpmDatabase::Open() {
   if (!Configured()) return Fail(kErrorServiceDoesNotExist);
   const std::string directory = directory_.empty() ? ConfiguredDirectory() : directory_;
   struct stat status;
-  if (directory.empty() || stat(directory.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+  // librpm would take a relative directory from the root.
+  if (directory.empty() || directory[0] != '/' || stat(directory.c_str(), &status) != 0 ||
+      !S_ISDIR(status.st_mode))
     return Fail(kErrorServiceDoesNotExist);
   if (access(directory.c_str(), R_OK | X_OK) != 0) return Fail(WindowsErrorFromErrno(errno));
   opened_ = true;
   if (!HoldsDatabase(directory)) return kErrorSuccess;  // an empty one
-  rpm::Transaction transaction(rpmtsCreate());
-  rpmtsSetRootDir(transaction.get(), "/");
+  rpm::Transaction transaction(Rpm().rpmtsCreate());
+  Rpm().rpmtsSetRootDir(transaction.get(), "/");
   // As `rpm --dbpath DIRECTORY` does; the macro is the only way librpm takes it.
-  rpmPushMacro(nullptr, "_dbpath", nullptr, directory.c_str(), RMIL_CMDLINE);
+  Rpm().rpmPushMacro(nullptr, "_dbpath", nullptr, directory.c_str(), RMIL_CMDLINE);
   rpm_failed = false;
-  const int opened = rpmtsOpenDB(transaction.get(), O_RDONLY);
-  rpmPopMacro(nullptr, "_dbpath");
+  const int opened = Rpm().rpmtsOpenDB(transaction.get(), O_RDONLY);
+  Rpm().rpmPopMacro(nullptr, "_dbpath");
   if (opened != 0 || rpm_failed) return Fail(OpenFailure(directory));
   transaction_ = std::move(transaction);
   return kErrorSuccess;
@@ -125,16 +129,16 @@ std::uint32_t RpmDatabase::WalkFiles(rpmDbiTagVal index, std::string_view key, A
   if (transaction_ == nullptr) return kErrorSuccess;  // an empty database
   rpm_failed = false;
   // The whole table takes no key.
-  const rpm::Iterator packages(
-      rpmtsInitIterator(transaction_.get(), index, key.empty() ? nullptr : key.data(), key.size()));
-  for (Header header; (header = rpmdbNextIterator(packages.get())) != nullptr;) {
-    const rpm::Files files(rpmfilesNew(nullptr, header, RPMTAG_BASENAMES, kFileData));
-    const int count = files == nullptr ? 0 : static_cast<int>(rpmfilesFC(files.get()));
+  const rpm::Iterator packages(Rpm().rpmtsInitIterator(
+      transaction_.get(), index, key.empty() ? nullptr : key.data(), key.size()));
+  for (Header header; (header = Rpm().rpmdbNextIterator(packages.get())) != nullptr;) {
+    const rpm::Files files(Rpm().rpmfilesNew(nullptr, header, RPMTAG_BASENAMES, kFileData));
+    const int count = files == nullptr ? 0 : static_cast<int>(Rpm().rpmfilesFC(files.get()));
     for (int i = 0; i < count; ++i) {
       if (!Protected(files.get(), i)) continue;
       // Directories end in '/'; only absolute ones name a place.
-      std::string_view directory = rpmfilesDN(files.get(), rpmfilesDI(files.get(), i));
-      const std::string_view name = rpmfilesBN(files.get(), i);
+      std::string_view directory = Rpm().rpmfilesDN(files.get(), Rpm().rpmfilesDI(files.get(), i));
+      const std::string_view name = Rpm().rpmfilesBN(files.get(), i);
       if (directory.empty() || directory[0] != '/' || directory.back() != '/' || name.empty())
         continue;
       directory.remove_suffix(1);

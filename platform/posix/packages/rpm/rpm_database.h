@@ -10,7 +10,7 @@
 #include "platform/posix/packages/name_index.h"
 #include "platform/posix/packages/package_database.h"
 #include "platform/posix/packages/recorded_files.h"
-#include "platform/posix/packages/rpm/rpm_handles.h"
+#include "platform/posix/packages/rpm/rpm_library.h"
 
 namespace corvane::posix {
 
@@ -20,7 +20,7 @@ namespace corvane::posix {
 // path; any one of them recording it so is enough.
 class RpmDatabase final : public PackageDatabase {
  public:
-  // `directory` holds the database ("/var/lib/rpm", say); empty for the
+  // The absolute `directory` holds the database ("/var/lib/rpm", say); empty for the
   // one the system's rpm configuration names (%_dbpath). Nothing is read
   // before the first question. A failure to read the database answers
   // every later question: 5 when its directory may not be read, 1060 when
@@ -30,7 +30,7 @@ class RpmDatabase final : public PackageDatabase {
   explicit RpmDatabase(std::string directory = {}) : directory_(std::move(directory)) {}
 
   // The database directory the system's rpm configuration names, or empty
-  // when the configuration cannot be read.
+  // when librpm or the configuration cannot be read.
   static std::string ConfiguredDirectory();
 
   std::uint32_t Query(std::string_view path, bool many) override;
