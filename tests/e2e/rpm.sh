@@ -129,6 +129,12 @@ CORVANE=(rpm_system "$db" "$home" timeout 60 "$program")
 report 1392 $'The file or directory is corrupted and unreadable.\n'
 expect 255 "$out" /l
 expect 255 "$out"$'\n' "$tree/usr/bin/tool"
+# So does a sound database file whose package headers are damaged.
+if command -v sqlite3 >/dev/null; then
+  rm -rf "$db" && cp -a "$tmp/saved" "$db"
+  sqlite3 "$db/rpmdb.sqlite" 'UPDATE Packages SET blob = substr(blob, 1, 200) || randomblob(length(blob) - 200)'
+  expect 255 "$out" /l
+fi
 # An empty one, and a directory without one, which is left so: nothing protected.
 rm -rf "$db" && mkdir "$db" && rpm --dbpath "$db" --initdb
 for round in initialised bare; do
