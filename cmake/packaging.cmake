@@ -1,7 +1,9 @@
 # Packages made by CPack from the install rules, with the `package` target:
-# a Debian package from a Linux build, a zip archive from the Windows build.
+# from a Linux build a Debian package, and an rpm package too where the
+# build reads rpm's database (CORVANE_RPM) and rpmbuild is there (Debian's
+# rpm); a zip archive from the Windows build.
 #
-#   build/native:  corvane_<version>-1_<architecture>.deb
+#   build/native:  corvane_<version>-1_<architecture>.deb, corvane-<version>-1.<machine>.rpm
 #   build/windows: corvane-<version>-win64.zip
 set(CPACK_PACKAGE_NAME corvane)
 set(CPACK_PACKAGE_VERSION ${CORVANE_VERSION})
@@ -12,7 +14,9 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "Corvane answers which system files are on the operating system's list of"
   "protected files, and whether given files or wildcard patterns are on it."
   "On Debian a file is protected when the package manager recorded it with a"
-  "checksum (the md5sums lists under /var/lib/dpkg/info, after diversions)."
+  "checksum (the md5sums lists under /var/lib/dpkg/info, after diversions);"
+  "on rpm-based systems when an installed package records it as a regular"
+  "file with a digest that is neither %config nor %ghost."
   "On Windows it asks the System File Checker (sfc.dll).")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${CMAKE_CURRENT_SOURCE_DIR}/README.md)
@@ -25,6 +29,23 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
 else()
   set(CPACK_GENERATOR DEB)
+  find_program(CORVANE_RPMBUILD rpmbuild)
+  if(CORVANE_RPM AND CORVANE_RPMBUILD)
+    list(APPEND CPACK_GENERATOR RPM)
+  endif()
+  # corvane-<version>-1.<machine>.rpm. librpm is loaded, not linked, and is
+  # on every system that has an rpm database.
+  set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+  set(CPACK_RPM_PACKAGE_RELEASE 1)
+  set(CPACK_RPM_PACKAGE_LICENSE MIT)
+  set(CPACK_RPM_PACKAGE_GROUP "Applications/System")
+  set(CPACK_RPM_PACKAGE_URL "https://example.org/corvane")
+  # The directories above the package's own belong to the system's filesystem package.
+  set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1
+      /usr/share/doc)
+  # The package's files are its own: no /usr/lib/.build-id links to the program.
+  set(CPACK_RPM_SPEC_MORE_DEFINE "%define _build_id_links none")
+
   # corvane_<version>-1_amd64.deb: the architecture is dpkg's own for this machine.
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_RELEASE 1)

@@ -1,7 +1,9 @@
-# The platform operations on POSIX systems, over the dpkg database.
+# The platform operations on POSIX systems, over the dpkg database and, with
+# CORVANE_RPM, the rpm database.
 target_sources(corvane_platform PRIVATE
   platform/posix/error_codes.cpp
   platform/posix/lexical_path.cpp
+  platform/posix/packages/chosen_database.cpp
   platform/posix/packages/directory_resolver.cpp
   platform/posix/packages/directory_table.cpp
   platform/posix/packages/dpkg/dpkg_database.cpp
@@ -17,7 +19,40 @@ target_sources(corvane_platform PRIVATE
   platform/posix/wildcard.cpp
 )
 find_package(Threads REQUIRED)
-target_link_libraries(corvane_platform PUBLIC Threads::Threads)
+
+# librpm (Debian's librpm-dev) reads rpm's database. The program loads it
+# only where there is no dpkg database, so neither package depends on it,
+# and a run on a dpkg system maps none of it; the build needs its headers
+# and the name it is loaded by.
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(RPM QUIET rpm)
+endif()
+option(CORVANE_RPM "Answer from the rpm database on systems without dpkg's (needs librpm-dev)"
+       ${RPM_FOUND})
+if(CORVANE_RPM)
+  find_library(CORVANE_LIBRPM rpm HINTS ${RPM_LIBRARY_DIRS})
+  if(CORVANE_LIBRPM)
+    execute_process(COMMAND ${CMAKE_OBJDUMP} -p ${CORVANE_LIBRPM} OUTPUT_VARIABLE corvane_librpm_dump)
+    string(REGEX MATCH "SONAME +([^\n ]+)" corvane_soname "${corvane_librpm_dump}")
+    set(corvane_librpm_soname ${CMAKE_MATCH_1})
+  endif()
+  if(NOT RPM_FOUND OR NOT corvane_librpm_soname)
+    message(FATAL_ERROR "CORVANE_RPM is on but librpm was not found: install librpm-dev "
+                        "(bash tools/check installs it), or configure with -DCORVANE_RPM=OFF")
+  endif()
+  target_sources(corvane_platform PRIVATE platform/posix/packages/rpm/rpm_database.cpp
+                                          platform/posix/packages/rpm/rpm_library.cpp)
+  target_include_directories(corvane_platform PRIVATE ${RPM_INCLUDE_DIRS})
+  target_link_libraries(corvane_platform PUBLIC ${CMAKE_DL_LIBS})
+  target_compile_definitions(corvane_platform PRIVATE CORVANE_RPM=1
+                                                      CORVANE_LIBRPM_SONAME="${corvane_librpm_soname}")
+  message(STATUS "rpm support: on (librpm ${RPM_VERSION}, loaded as ${corvane_librpm_soname} where "
+                 "there is no dpkg database)")
+else()
+  message(STATUS "rpm support: off (answers from the dpkg database only; librpm-dev and "
+                 "-DCORVANE_RPM=ON add the rpm database)")
+endif()
 # PATH_MAX: the path buffers of the core and of the list record.
 foreach(target corvane_core corvane_platform)
   target_compile_definitions(${target} PUBLIC CORVANE_MAX_PATH=4096)

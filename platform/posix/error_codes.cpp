@@ -38,6 +38,7 @@ constexpr MessageEntry kMessages[] = {
      "The system cannot find message text for message number 0x%1 in the message file for %2.\n"},
     {kErrorIoDevice, "The request could not be performed because of an I/O device error.\n"},
     {kErrorServiceDoesNotExist, "The specified service does not exist as an installed service.\n"},
+    {kErrorFileCorrupt, "The file or directory is corrupted and unreadable.\n"},
     {kErrorCantResolveFilename, "The name of the file cannot be resolved by the system.\n"},
 };
 

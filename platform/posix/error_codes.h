@@ -24,6 +24,7 @@ inline constexpr std::uint32_t kErrorNoData = 232;
 inline constexpr std::uint32_t kErrorMessageNotFound = 317;  // ERROR_MR_MID_NOT_FOUND
 inline constexpr std::uint32_t kErrorIoDevice = 1117;
 inline constexpr std::uint32_t kErrorServiceDoesNotExist = 1060;
+inline constexpr std::uint32_t kErrorFileCorrupt = 1392;
 inline constexpr std::uint32_t kErrorCantResolveFilename = 1921;
 
 // The Win32 code Windows gives where POSIX gives `errno_value`; for an

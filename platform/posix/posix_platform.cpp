@@ -16,7 +16,7 @@
 
 #include "platform/posix/error_codes.h"
 #include "platform/posix/lexical_path.h"
-#include "platform/posix/packages/dpkg/dpkg_database.h"
+#include "platform/posix/packages/chosen_database.h"
 #include "platform/posix/wildcard.h"
 
 namespace corvane {
@@ -355,8 +355,7 @@ Platform& SystemPlatform() {
   // A reader that went away must end the run with an error status, not a
   // signal: the write then fails with EPIPE and the run status says so.
   signal(SIGPIPE, SIG_IGN);
-  static posix::DpkgDatabase database("/var/lib/dpkg");
-  static posix::PosixPlatform platform(database);
+  static posix::PosixPlatform platform(posix::SystemPackageDatabase());
   return platform;
 }
 

@@ -49,3 +49,16 @@ usage_screen() {
   out=$(cat "$(dirname "${BASH_SOURCE[0]}")/../data/usage.txt"; printf x)
   out=${out%x} out=${out/@PROGRAM@/$1} out=${out/@VERSION@/${CORVANE_VERSION:?}}
 }
+
+# rpm_system DB HOME COMMAND...: runs COMMAND as on a system managed by rpm
+# whose database is the directory DB: in a mount namespace of its own, where
+# dpkg's database is hidden and the directory rpm's configuration names with
+# HOME as home (%_dbpath) is DB. Nothing outside the namespace changes.
+rpm_system() {
+  local db=$1 home=$2 dbpath
+  shift 2
+  dbpath=$(HOME=$home rpm --eval %_dbpath)
+  [ "$dbpath" = "$db" ] || [ -d "$dbpath" ] || { echo "no $dbpath to mount $db over" >&2; return 99; }
+  HOME=$home unshare -m sh -c 'mount -t tmpfs none /var/lib/dpkg &&
+    { [ "$1" = "$2" ] || mount --bind "$1" "$2"; } && shift 2 && exec "$@"' sh "$db" "$dbpath" "$@"
+}

@@ -8,7 +8,7 @@ source_dir=$(cd "$here/../.." && pwd)
 export LC_ALL=C
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-"$1" --config "$2" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || cat "$tmp/cpack.log"
+"$1" -G DEB --config "$2" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || cat "$tmp/cpack.log"
 arch=$(dpkg --print-architecture)
 deb=$tmp/out/corvane_${CORVANE_VERSION:?}-1_$arch.deb
 [ -f "$deb" ] || { fail "cpack made no ${deb##*/}: $(ls "$tmp/out" 2>&1)"; finish; exit 1; }

@@ -47,6 +47,13 @@ const std::string& DirectoryResolver::Resolve(std::string_view directory) {
   return Entry(directory).path;
 }
 
+bool DirectoryResolver::Same(std::string_view recorded, std::string_view asked) {
+  // The same text names the same directory: no resolving needed for that.
+  if (recorded == asked) return true;
+  const std::string& real = Resolve(asked);
+  return recorded == real || Resolve(recorded) == real;
+}
+
 const DirectoryResolver::Resolved& DirectoryResolver::Entry(std::string_view directory) {
   if (directory.empty()) return root_;
   if (const auto known = cache_.find(directory); known != cache_.end()) return known->second;

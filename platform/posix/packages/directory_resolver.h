@@ -16,6 +16,9 @@ class DirectoryResolver {
   // trailing '/') when that fails, because it does not exist, say. The root
   // comes back as "", so that "/" and a name join to a path.
   const std::string& Resolve(std::string_view directory);
+  // True when the `recorded` directory of a package's file and the
+  // directory a question `asked` about are one, through symbolic links.
+  bool Same(std::string_view recorded, std::string_view asked);
 
  private:
   struct Resolved {

@@ -36,7 +36,7 @@ std::uint32_t DpkgDatabase::Query(std::string_view path, bool many) {
           [&](std::string_view line_path, std::size_t list) {
             const ListedPath at = SplitPath(lists_.Land(line_path, list));
             found =
-                found || (at.name == asked.name && SameDirectory(at.directory, asked.directory));
+                found || (at.name == asked.name && resolver_.Same(at.directory, asked.directory));
             return found;
           },
           endings, /*keep=*/true);
@@ -52,7 +52,7 @@ std::uint32_t DpkgDatabase::Query(std::string_view path, bool many) {
     }
     if (!askable) return kErrorFileNotFound;
     const bool found = names_.ForEachDirectoryOf(asked.name, [&](std::string_view directory) {
-      return SameDirectory(directory, asked.directory);
+      return resolver_.Same(directory, asked.directory);
     });
     return found ? kErrorSuccess : kErrorFileNotFound;
   } catch (const std::bad_alloc&) {
@@ -73,13 +73,6 @@ std::uint32_t DpkgDatabase::Listed(std::uint32_t number, std::size_t limit, List
   } catch (const std::bad_alloc&) {
     return Fail(kErrorNotEnoughMemory);
   }
-}
-
-bool DpkgDatabase::SameDirectory(std::string_view recorded, std::string_view asked) {
-  // The same text names the same directory: no resolving needed for that.
-  if (recorded == asked) return true;
-  const std::string& real = resolver_.Resolve(asked);
-  return recorded == real || resolver_.Resolve(recorded) == real;
 }
 
 std::uint32_t DpkgDatabase::Fail(std::uint32_t error) {

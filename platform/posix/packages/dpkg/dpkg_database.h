@@ -32,8 +32,6 @@ class DpkgDatabase final : public PackageDatabase {
  private:
   // Opens the database at the first question: kErrorSuccess or the failure.
   std::uint32_t Open();
-  // True when the recorded `directory` and the query's `asked` are one.
-  bool SameDirectory(std::string_view recorded, std::string_view asked);
   // Walks every list (DpkgLists::WalkAll), calling `add(file)` with where
   // each recorded file lands. A path ending in '/', or diverted to
   // nowhere, names no file.

@@ -1,0 +1,82 @@
+#include "platform/posix/packages/chosen_database.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/posix/error_codes.h"
+#include "platform/posix/packages/dpkg/dpkg_database.h"
+#if CORVANE_RPM
+#include "platform/posix/packages/rpm/rpm_database.h"
+#endif
+
+namespace corvane::posix {
+namespace {
+
+// Present, even when it may not be read: that database then says why it cannot answer.
+bool Exists(const std::string& path) {
+  struct stat status;
+  return !path.empty() && stat(path.c_str(), &status) == 0;
+}
+
+// dpkg's records are there unless info/ is missing or empty: an rpm system
+// with the dpkg tool installed may have an empty one.
+bool DpkgPresent() {
+  const char* const info = "/var/lib/dpkg/info";
+  DIR* const entries = opendir(info);
+  if (entries == nullptr) return Exists(info);
+  bool any = false;
+  for (const dirent* entry; !any && (entry = readdir(entries)) != nullptr;)
+    any = std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..";
+  closedir(entries);
+  return any;
+}
+
+constexpr ChosenDatabase::Candidate kSystemCandidates[] = {
+    {DpkgPresent,
+     []() -> PackageDatabase& {
+       static DpkgDatabase database("/var/lib/dpkg");
+       return database;
+     }},
+#if CORVANE_RPM
+    {[] { return Exists(RpmDatabase::ConfiguredDirectory()); },
+     []() -> PackageDatabase& {
+       static RpmDatabase database;
+       return database;
+     }},
+#endif
+};
+
+}  // namespace
+
+PackageDatabase* ChosenDatabase::Chosen() {
+  if (!picked_) {
+    picked_ = true;
+    for (const Candidate& candidate : candidates_) {
+      if (candidate.present()) {
+        chosen_ = &candidate.database();
+        break;
+      }
+    }
+  }
+  return chosen_;
+}
+
+std::uint32_t ChosenDatabase::Query(std::string_view path, bool many) {
+  PackageDatabase* const database = Chosen();
+  return database == nullptr ? kErrorServiceDoesNotExist : database->Query(path, many);
+}
+
+std::uint32_t ChosenDatabase::Listed(std::uint32_t number, std::size_t limit, ListedPath* path) {
+  PackageDatabase* const database = Chosen();
+  return database == nullptr ? kErrorServiceDoesNotExist : database->Listed(number, limit, path);
+}
+
+PackageDatabase& SystemPackageDatabase() {
+  static ChosenDatabase database(kSystemCandidates);
+  return database;
+}
+
+}  // namespace corvane::posix

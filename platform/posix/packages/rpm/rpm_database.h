@@ -1,0 +1,63 @@
+// The protection service on a system managed by rpm.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/posix/packages/directory_resolver.h"
+#include "platform/posix/packages/name_index.h"
+#include "platform/posix/packages/package_database.h"
+#include "platform/posix/packages/recorded_files.h"
+#include "platform/posix/packages/rpm/rpm_library.h"
+
+namespace corvane::posix {
+
+// A file is protected when an installed package records it, installed, as
+// a regular file with a digest that is neither %config nor %ghost: what rpm
+// verifies and would put back unchanged. Several packages may record one
+// path; any one of them recording it so is enough.
+class RpmDatabase final : public PackageDatabase {
+ public:
+  // The absolute `directory` holds the database ("/var/lib/rpm", say); empty for the
+  // one the system's rpm configuration names (%_dbpath). Nothing is read
+  // before the first question. A failure to read the database answers
+  // every later question: 5 when its directory may not be read, 1060 when
+  // there is none, 1392 when librpm cannot read what is there, 8 when
+  // memory runs out. librpm's own messages are not printed: the error
+  // report says what failed.
+  explicit RpmDatabase(std::string directory = {}) : directory_(std::move(directory)) {}
+
+  // The database directory the system's rpm configuration names, or empty
+  // when librpm or the configuration cannot be read.
+  static std::string ConfiguredDirectory();
+
+  std::uint32_t Query(std::string_view path, bool many) override;
+  std::uint32_t Listed(std::uint32_t number, std::size_t limit, ListedPath* path) override;
+
+ private:
+  // Opens the database at the first question: kErrorSuccess or the failure.
+  std::uint32_t Open();
+  // Calls `add(file)` for each protected file of each package that the
+  // database's `index` gives for `key` (every package for RPMDBI_PACKAGES
+  // and no key); kErrorSuccess, or 1392 when librpm met an error on the way.
+  template <typename Add>
+  std::uint32_t WalkFiles(rpmDbiTagVal index, std::string_view key, Add add);
+  std::uint32_t Fail(std::uint32_t error);
+
+  std::string directory_;
+  bool opened_ = false;
+  rpm::Transaction transaction_;  // none for a directory without a database
+  std::uint32_t failure_ = kNoFailure;
+  static constexpr std::uint32_t kNoFailure = ~std::uint32_t{0};
+
+  bool built_ = false;
+  NameIndex names_;
+  DirectoryResolver resolver_;
+
+  bool listed_ = false;
+  RecordedFiles files_;
+};
+
+}  // namespace corvane::posix

@@ -1,0 +1,74 @@
+// The records of an rpm database, read through librpm (the library the rpm
+// command uses, for every backend it has): this folder holds rpm's reader
+// and nothing else. Here: librpm itself, loaded when first needed, so that
+// a program answering from dpkg's database never maps it or what it needs
+// (sqlite, lua, a crypto library), and no package depends on it.
+#pragma once
+
+#include <rpm/header.h>
+#include <rpm/rpmdb.h>
+#include <rpm/rpmfiles.h>
+#include <rpm/rpmlib.h>
+#include <rpm/rpmlog.h>
+#include <rpm/rpmmacro.h>
+#include <rpm/rpmtd.h>
+#include <rpm/rpmts.h>
+
+#include <memory>
+#include <type_traits>
+
+namespace corvane::posix::rpm {
+
+// Each librpm call the reader makes, typed as librpm's headers declare it.
+// clang-format off
+#define CORVANE_RPM_CALLS(CALL)                                                  \
+  CALL(rpmReadConfigFiles) CALL(rpmGetPath) CALL(rpmExpand) CALL(rpmPushMacro)   \
+  CALL(rpmPopMacro) CALL(rpmlogSetCallback) CALL(rpmlogRecPriority)              \
+  CALL(rpmtsCreate) CALL(rpmtsFree) CALL(rpmtsSetRootDir) CALL(rpmtsVSFlags)     \
+  CALL(rpmtsSetVSFlags) CALL(rpmtsOpenDB) CALL(rpmtsInitIterator)                \
+  CALL(rpmdbNextIterator) CALL(rpmdbFreeIterator) CALL(headerGet) CALL(rpmtdFreeData)
+// clang-format on
+
+struct Library {
+#define CORVANE_RPM_MEMBER(name) decltype(&::name) name;
+  CORVANE_RPM_CALLS(CORVANE_RPM_MEMBER)
+#undef CORVANE_RPM_MEMBER
+};
+
+// librpm, loaded at the first call and kept for the run; nullptr when it
+// cannot be loaded or lacks a call.
+const Library* Load();
+
+// A handle that `Free`, librpm's call for it, frees; only made once Load()
+// has answered.
+template <typename T, auto Free>
+struct Freer {
+  void operator()(T handle) const { (Load()->*Free)(handle); }
+};
+template <typename T, auto Free>
+using Handle = std::unique_ptr<std::remove_pointer_t<T>, Freer<T, Free>>;
+
+using Transaction = Handle<rpmts, &Library::rpmtsFree>;
+using Iterator = Handle<rpmdbMatchIterator, &Library::rpmdbFreeIterator>;
+// A header's tag, its data pointing into the header (HEADERGET_MINMEM);
+// empty when the header has none.
+class Tag {
+ public:
+  Tag(Header header, rpmTagVal tag) {
+    if (Load()->headerGet(header, tag, &data_, HEADERGET_MINMEM) == 0) data_ = {};
+  }
+  Tag(const Tag&) = delete;
+  Tag& operator=(const Tag&) = delete;
+  ~Tag() { Load()->rpmtdFreeData(&data_); }
+  // The entries as `T`, or nullptr when there are not `count` of them of `type`.
+  template <typename T>
+  const T* Array(rpmTagType type, rpm_count_t count) const {
+    return data_.type == type && data_.count == count ? static_cast<const T*>(data_.data) : nullptr;
+  }
+  rpm_count_t count() const { return data_.count; }
+
+ private:
+  rpmtd_s data_{};
+};
+
+}  // namespace corvane::posix::rpm

@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# The native program on a system managed by rpm: packages built with
+# rpmbuild and recorded with `rpm -i --justdb` into a database of the
+# test's own, read in a mount namespace where dpkg's database is hidden
+# (lib.sh's rpm_system). Every answer and the whole listing are checked
+# against what rpm itself says; then a corrupt, an empty and an unreadable
+# database.
+#   rpm.sh PATH_TO_CORVANE
+. "$(dirname "$0")/lib.sh"
+program=$(realpath "$1")
+export LC_ALL=C
+tmp=$(realpath "$(mktemp -d)")
+chmod 755 "$tmp"  # an unprivileged run below reads it too
+trap 'rm -rf "$tmp"' EXIT
+if ! unshare -m true 2>/dev/null; then
+  echo "skipped: no mount namespace may be made here (unshare -m needs root)"
+  exit 77
+fi
+
+# The files, made on disk for the questions; the packages record them.
+tree=$tmp/tree home=$tmp/inst/home
+mkdir -p "$tree"/{usr/bin,usr/lib/tool,usr/share/doc,etc,var/log} "$home"
+ln -s usr/bin "$tree/bin" && ln -s usr/lib "$tree/lib"
+for f in usr/bin/tool usr/bin/viaalias usr/lib/libx.so.1 usr/share/both.txt usr/share/shared.txt \
+  "usr/share/with space.txt" usr/share/doc/README etc/tool.conf etc/only.conf var/log/tool.log; do
+  echo "$f" >"$tree/$f"
+done
+: >"$tree/usr/bin/empty"
+ln -s tool "$tree/usr/bin/tool-link"
+# Files of this machine, recorded through its /bin and /lib aliases.
+system=()
+for f in /bin/cat /lib/os-release; do
+  [ -L "${f%/*}" ] && [ -f "$f" ] && [ ! -L "$f" ] && system+=("$f")
+done
+
+# One spec, four packages: "a" holds one file of each kind, "b" and "c"
+# record paths "a" does too (once as %config there), "d" the system's files.
+spec=$tmp/test.spec
+{
+  printf '%s\n' 'Name: corvane-test-a' 'Version: 1' 'Release: 1' 'Summary: t' 'License: MIT' \
+    'BuildArch: noarch' '%description' 't'
+  for p in b c d; do
+    printf '%s\n' "%package -n corvane-test-$p" 'Summary: t' "%description -n corvane-test-$p" 't'
+  done
+  echo '%install'
+  # The build root's bin/ and lib/ are real directories, so that the package records them.
+  echo "mkdir -p %{buildroot}$tree && cp -a '$tree/.' %{buildroot}$tree/ && cd %{buildroot}$tree"
+  echo "rm bin lib && mkdir bin lib && mv usr/bin/viaalias bin/ && mv usr/lib/libx.so.1 lib/"
+  for f in "${system[@]}"; do echo "mkdir -p %{buildroot}${f%/*} && echo x >%{buildroot}$f"; done
+  echo '%files'
+  printf '"%s"\n' "$tree/usr/bin/tool" "$tree/bin/viaalias" "$tree/usr/bin/empty" \
+    "$tree/usr/bin/tool-link" "$tree/lib/libx.so.1" "$tree/usr/share/both.txt" \
+    "$tree/usr/share/with space.txt"
+  echo "%dir $tree/usr/lib/tool"
+  echo "%doc $tree/usr/share/doc/README"
+  echo "%config $tree/etc/tool.conf"
+  echo "%config $tree/etc/only.conf"
+  echo "%config $tree/usr/share/shared.txt"
+  echo "%ghost $tree/var/log/tool.log"
+  printf '%s\n' '%files -n corvane-test-b' "$tree/usr/share/shared.txt"
+  printf '%s\n' '%files -n corvane-test-c' "$tree/usr/share/both.txt" "$tree/etc/tool.conf"
+  echo '%files -n corvane-test-d'
+  printf '%s\n' "${system[@]}"
+} >"$spec"
+rpmbuild -bb --quiet --nodeps --define "_topdir $tmp/top" --define '_build_id_links none' \
+  --define '__os_install_post %{nil}' "$spec" >"$tmp/build.log" 2>&1 || { cat "$tmp/build.log"; exit 1; }
+# The database where rpm's configuration puts it for this HOME. "a" is
+# installed into a root of the test's own without its documents, which are
+# then recorded as not installed; the others are only recorded.
+db=$(HOME=$home rpm --eval %_dbpath)
+[[ $db == "$tmp/inst"/* ]] || db=$tmp/inst/db
+mkdir -p "$db"
+rpms=("$tmp"/top/RPMS/noarch/*.rpm)
+rpm --root "$tmp/inst" --dbpath "${db#"$tmp/inst"}" -i --nodeps --excludedocs "${rpms[0]}" 2>/dev/null
+rpm --dbpath "$db" -i --justdb --nodeps "${rpms[@]:1}" 2>/dev/null
+verify "rpm recorded ${#rpms[@]} packages" [ "$(rpm --dbpath "$db" -qa | wc -l)" -eq 4 ]
+
+# The oracle: what rpm records of each file. Protected: a regular file
+# (mode 0100000) with a digest, installed (state 0), not %config (flag 1)
+# or %ghost (64).
+rpm --dbpath "$db" -qa --qf '[%{FILENAMES}\t%{FILEFLAGS}\t%{FILEMODES}\t%{FILEDIGESTS}\t%{FILESTATES}\n]' |
+  awk -F '\t' '$2 % 2 == 0 && int($2 / 64) % 2 == 0 && int($3 / 4096) % 16 == 8 && $4 != "" && $5 == 0 { print $1 }' |
+  sort -u >"$tmp/protected"
+verify "rpm -ql and the --qf query name the same files" \
+  cmp -s <(rpm --dbpath "$db" -qal | sort -u) \
+  <(rpm --dbpath "$db" -qa --qf '[%{FILENAMES}\n]' | sort -u)
+while read -r f; do
+  verify "rpm -qf owns no $f" rpm --dbpath "$db" -qf "$f" >/dev/null
+done <"$tmp/protected"
+mapfile -t protected <"$tmp/protected"
+CORVANE=(rpm_system "$db" "$home" "$program")
+listing "${protected[@]}" && expect 18 "$out" /l
+
+# Every file of the tree and its alias forms, and every match of a pattern
+# ("." and ".." among them): protected exactly when the oracle has a file
+# in the same directory, resolved, under the same name.
+key() { printf '%s/%s\n' "$(realpath -m "${1%/*}")" "${1##*/}"; }
+while read -r f; do key "$f"; done <"$tmp/protected" >"$tmp/keys"
+# answers PATH...: their result lines in $lines, the last one's status in $status.
+answers() {
+  local f
+  lines=()
+  for f; do
+    if [ ! -d "$f" ] && grep -q -x -F -- "$(key "$f")" "$tmp/keys"; then lines+=("P $f"); else lines+=("N $f"); fi
+  done
+  status=2
+  [[ ${lines[-1]} == P* ]] && status=$((${#f} > 255 ? 255 : ${#f}))
+  results "${lines[@]}"
+}
+mapfile -t asked < <(cd "$tree" && find . ! -type d | sed "s|^\.|$tree|" | sort)
+asked+=("$tree/bin/tool" "$tree/usr/bin/viaalias" "$tree/lib/libx.so.1" "$tree/bin/tool-link")
+for f in "${system[@]}"; do asked+=("$f" "$(realpath "${f%/*}")/${f##*/}"); done
+answers "${asked[@]}" && expect "$status" "$out" "${asked[@]}"
+verify "the oracle protects a file of each kind" [ "$(printf '%s\n' "${lines[@]}" | grep -c '^P')" -ge 8 ]
+for f in "${asked[@]}"; do answers "$f" && expect "$status" "$out" "$f"; done
+for dir in "$tree/usr/bin" "$tree/bin"; do
+  mapfile -t matched < <(cd "$dir" && ls -f | sed -e "s|^\.$|$dir|" -e "s|^\.\.$|$(realpath "$dir/..")|" -e "t" -e "s|^|$dir/|")
+  answers "${matched[@]}" && expect "$status" "$out" "$dir/*"
+done
+
+# Where dpkg's database is, it answers: the test's files are not in it.
+CORVANE=(env HOME="$home" "$program")
+[ -d /var/lib/dpkg/info ] && results "N $tree/usr/bin/tool" && expect 2 "$out" "$tree/usr/bin/tool"
+
+# A corrupt database answers 1392 without hanging; exit statuses keep 8 bits.
+cp -a "$db" "$tmp/saved" && rm -f "$db"/rpmdb.sqlite-*
+head -c 65536 /dev/urandom >"$db/rpmdb.sqlite"
+CORVANE=(rpm_system "$db" "$home" timeout 60 "$program")
+report 1392 $'The file or directory is corrupted and unreadable.\n'
+expect 255 "$out" /l
+expect 255 "$out"$'\n' "$tree/usr/bin/tool"
+# So does a sound database file whose package headers are damaged.
+if command -v sqlite3 >/dev/null; then
+  rm -rf "$db" && cp -a "$tmp/saved" "$db"
+  sqlite3 "$db/rpmdb.sqlite" 'UPDATE Packages SET blob = substr(blob, 1, 200) || randomblob(length(blob) - 200)'
+  expect 255 "$out" /l
+fi
+# An empty one, and a directory without one, which is left so: nothing protected.
+rm -rf "$db" && mkdir "$db" && rpm --dbpath "$db" --initdb
+for round in initialised bare; do
+  listing && expect 18 "$out" /l
+  results "N $tree/usr/bin/tool" && expect 2 "$out" "$tree/usr/bin/tool"
+  rm -rf "$db" && mkdir "$db"
+done
+verify "a bare database directory was written to" [ -z "$(ls -A "$db")" ]
+# One that may not be read, by an unprivileged user (root reads everything).
+rm -rf "$db" && cp -a "$tmp/saved" "$db" && chmod 700 "$db"
+cp "$program" "$tmp/corvane" && chmod 755 "$tmp/corvane"
+CORVANE=(rpm_system "$db" "$home" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$tmp/corvane")
+if [ "$(id -u)" -eq 0 ]; then
+  report 5 $'Access is denied.\n' && expect 5 "$out" /l
+else
+  echo "skipped: the unreadable database (not run as root)"
+fi
+finish
