@@ -33,9 +33,9 @@ for f in /bin/cat /lib/os-release; do
   [ -L "${f%/*}" ] && [ -f "$f" ] && [ ! -L "$f" ] && system+=("$f")
 done
 
-# One spec, four packages: "a" holds one file of each kind, "b" and "c"
+# One build recipe, four packages: "a" holds one file of each kind, "b" and "c"
 # record paths "a" does too (once as %config there), "d" the system's files.
-spec=$tmp/test.spec
+recipe=$tmp/test.recipe
 {
   printf '%s\n' 'Name: corvane-test-a' 'Version: 1' 'Release: 1' 'Summary: t' 'License: MIT' \
     'BuildArch: noarch' '%description' 't'
@@ -61,9 +61,9 @@ spec=$tmp/test.spec
   printf '%s\n' '%files -n corvane-test-c' "$tree/usr/share/both.txt" "$tree/etc/tool.conf"
   echo '%files -n corvane-test-d'
   printf '%s\n' "${system[@]}"
-} >"$spec"
+} >"$recipe"
 rpmbuild -bb --quiet --nodeps --define "_topdir $tmp/top" --define '_build_id_links none' \
-  --define '__os_install_post %{nil}' "$spec" >"$tmp/build.log" 2>&1 || { cat "$tmp/build.log"; exit 1; }
+  --define '__os_install_post %{nil}' "$recipe" >"$tmp/build.log" 2>&1 || { cat "$tmp/build.log"; exit 1; }
 # The database where rpm's configuration puts it for this HOME. "a" is
 # installed into a root of the test's own without its documents, which are
 # then recorded as not installed; the others are only recorded.
