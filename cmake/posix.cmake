@@ -11,6 +11,7 @@ target_sources(corvane_platform PRIVATE
   platform/posix/packages/dpkg/read_ahead.cpp
   platform/posix/packages/large_pages.cpp
   platform/posix/packages/name_index.cpp
+  platform/posix/packages/recorded_database.cpp
   platform/posix/packages/recorded_files.cpp
   platform/posix/packages/text_blocks.cpp
   platform/posix/posix_platform.cpp

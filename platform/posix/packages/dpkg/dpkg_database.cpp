@@ -8,15 +8,6 @@
 
 namespace corvane::posix {
 
-std::uint32_t DpkgDatabase::Open() {
-  if (failure_ != kNoFailure) return failure_;
-  if (!opened_) {
-    if (const std::uint32_t error = lists_.Open(); error != kErrorSuccess) return Fail(error);
-    opened_ = true;
-  }
-  return kErrorSuccess;
-}
-
 std::uint32_t DpkgDatabase::Query(std::string_view path, bool many) {
   try {
     if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
@@ -44,40 +35,14 @@ std::uint32_t DpkgDatabase::Query(std::string_view path, bool many) {
       return found ? kErrorSuccess : kErrorFileNotFound;
     }
     asked_ = true;
-    if (!built_) {
-      const std::uint32_t error = WalkFiles([&](const ListedPath& at) { names_.Add(at); });
-      if (error != kErrorSuccess) return Fail(error);
-      names_.Build();
-      built_ = true;
+    if (!askable) {
+      const std::uint32_t error = Index();
+      return error != kErrorSuccess ? error : kErrorFileNotFound;
     }
-    if (!askable) return kErrorFileNotFound;
-    const bool found = names_.ForEachDirectoryOf(asked.name, [&](std::string_view directory) {
-      return resolver_.Same(directory, asked.directory);
-    });
-    return found ? kErrorSuccess : kErrorFileNotFound;
+    return QueryIndexed(asked);
   } catch (const std::bad_alloc&) {
     return Fail(kErrorNotEnoughMemory);
   }
-}
-
-std::uint32_t DpkgDatabase::Listed(std::uint32_t number, std::size_t limit, ListedPath* path) {
-  try {
-    if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
-    if (!listed_) {
-      const std::uint32_t error = WalkFiles([&](const ListedPath& at) { files_.Add(at); });
-      if (error != kErrorSuccess) return Fail(error);
-      files_.SortListing(limit);
-      listed_ = true;
-    }
-    return files_.Listed(number, path) ? kErrorSuccess : kErrorNoMoreFiles;
-  } catch (const std::bad_alloc&) {
-    return Fail(kErrorNotEnoughMemory);
-  }
-}
-
-std::uint32_t DpkgDatabase::Fail(std::uint32_t error) {
-  failure_ = error;
-  return error;
 }
 
 }  // namespace corvane::posix

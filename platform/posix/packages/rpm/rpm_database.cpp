@@ -133,18 +133,15 @@ std::string RpmDatabase::ConfiguredDirectory() {
   return directory;
 }
 
-std::uint32_t RpmDatabase::Open() {
-  if (failure_ != kNoFailure) return failure_;
-  if (opened_) return kErrorSuccess;
-  if (!Configured()) return Fail(kErrorServiceDoesNotExist);
+std::uint32_t RpmDatabase::OpenRecords() {
+  if (!Configured()) return kErrorServiceDoesNotExist;
   const std::string directory = directory_.empty() ? ConfiguredDirectory() : directory_;
   struct stat status;
   // librpm would take a relative directory from the root.
   if (directory.empty() || directory[0] != '/' || stat(directory.c_str(), &status) != 0 ||
       !S_ISDIR(status.st_mode))
-    return Fail(kErrorServiceDoesNotExist);
-  if (access(directory.c_str(), R_OK | X_OK) != 0) return Fail(WindowsErrorFromErrno(errno));
-  opened_ = true;
+    return kErrorServiceDoesNotExist;
+  if (access(directory.c_str(), R_OK | X_OK) != 0) return WindowsErrorFromErrno(errno);
   if (!HoldsDatabase(directory)) return kErrorSuccess;  // an empty one
   rpm::Transaction transaction(Rpm().rpmtsCreate());
   Rpm().rpmtsSetRootDir(transaction.get(), "/");
@@ -160,13 +157,13 @@ std::uint32_t RpmDatabase::Open() {
   rpm_failed = false;
   const int opened = Rpm().rpmtsOpenDB(transaction.get(), O_RDONLY);
   Rpm().rpmPopMacro(nullptr, "_dbpath");
-  if (opened != 0 || rpm_failed) return Fail(OpenFailure(directory));
+  if (opened != 0 || rpm_failed) return OpenFailure(directory);
   transaction_ = std::move(transaction);
   return kErrorSuccess;
 }
 
 template <typename Add>
-std::uint32_t RpmDatabase::WalkFiles(rpmDbiTagVal index, std::string_view key, Add add) {
+std::uint32_t RpmDatabase::WalkFiles(rpmDbiTagVal index, std::string_view key, const Add& add) {
   if (transaction_ == nullptr) return kErrorSuccess;  // an empty database
   rpm_failed = false;
   // The whole table takes no key.
@@ -174,7 +171,11 @@ std::uint32_t RpmDatabase::WalkFiles(rpmDbiTagVal index, std::string_view key, A
       transaction_.get(), index, key.empty() ? nullptr : key.data(), key.size()));
   for (Header header; (header = Rpm().rpmdbNextIterator(packages.get())) != nullptr;)
     HeaderFiles(header).ForEachProtected(add);
-  return rpm_failed ? Fail(kErrorFileCorrupt) : kErrorSuccess;
+  return rpm_failed ? kErrorFileCorrupt : kErrorSuccess;
+}
+
+std::uint32_t RpmDatabase::WalkRecords(const AddFile& add) {
+  return WalkFiles(RPMDBI_PACKAGES, {}, add);
 }
 
 std::uint32_t RpmDatabase::Query(std::string_view path, bool many) {
@@ -188,50 +189,19 @@ std::uint32_t RpmDatabase::Query(std::string_view path, bool many) {
     // components gives for the path. librpm matches their directories by
     // the device and inode they resolve to, so that every file compared
     // below as the same is among them.
-    if (!many && !built_) {
+    if (!many && !indexed()) {
       bool found = false;
       const std::string key(path);  // with the terminator librpm reads up to
       const std::uint32_t error = WalkFiles(RPMDBI_BASENAMES, key, [&](const ListedPath& at) {
         found = found || (at.name == asked.name && resolver_.Same(at.directory, asked.directory));
       });
-      if (error != kErrorSuccess) return error;
+      if (error != kErrorSuccess) return Fail(error);
       return found ? kErrorSuccess : kErrorFileNotFound;
     }
-    if (!built_) {
-      const std::uint32_t error =
-          WalkFiles(RPMDBI_PACKAGES, {}, [&](const ListedPath& at) { names_.Add(at); });
-      if (error != kErrorSuccess) return error;
-      names_.Build();
-      built_ = true;
-    }
-    const bool found = names_.ForEachDirectoryOf(asked.name, [&](std::string_view directory) {
-      return resolver_.Same(directory, asked.directory);
-    });
-    return found ? kErrorSuccess : kErrorFileNotFound;
+    return QueryIndexed(asked);
   } catch (const std::bad_alloc&) {
     return Fail(kErrorNotEnoughMemory);
   }
-}
-
-std::uint32_t RpmDatabase::Listed(std::uint32_t number, std::size_t limit, ListedPath* path) {
-  try {
-    if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
-    if (!listed_) {
-      const std::uint32_t error =
-          WalkFiles(RPMDBI_PACKAGES, {}, [&](const ListedPath& at) { files_.Add(at); });
-      if (error != kErrorSuccess) return error;
-      files_.SortListing(limit);
-      listed_ = true;
-    }
-    return files_.Listed(number, path) ? kErrorSuccess : kErrorNoMoreFiles;
-  } catch (const std::bad_alloc&) {
-    return Fail(kErrorNotEnoughMemory);
-  }
-}
-
-std::uint32_t RpmDatabase::Fail(std::uint32_t error) {
-  failure_ = error;
-  return error;
 }
 
 }  // namespace corvane::posix

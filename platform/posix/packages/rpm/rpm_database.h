@@ -6,10 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/packages/directory_resolver.h"
-#include "platform/posix/packages/name_index.h"
-#include "platform/posix/packages/package_database.h"
-#include "platform/posix/packages/recorded_files.h"
+#include "platform/posix/packages/recorded_database.h"
 #include "platform/posix/packages/rpm/rpm_library.h"
 
 namespace corvane::posix {
@@ -18,7 +15,7 @@ namespace corvane::posix {
 // a regular file with a digest that is neither %config nor %ghost: what rpm
 // verifies and would put back unchanged. Several packages may record one
 // path; any one of them recording it so is enough.
-class RpmDatabase final : public PackageDatabase {
+class RpmDatabase final : public RecordedDatabase {
  public:
   // The absolute `directory` holds the database ("/var/lib/rpm", say); empty for the
   // one the system's rpm configuration names (%_dbpath). Nothing is read
@@ -34,30 +31,18 @@ class RpmDatabase final : public PackageDatabase {
   static std::string ConfiguredDirectory();
 
   std::uint32_t Query(std::string_view path, bool many) override;
-  std::uint32_t Listed(std::uint32_t number, std::size_t limit, ListedPath* path) override;
 
  private:
-  // Opens the database at the first question: kErrorSuccess or the failure.
-  std::uint32_t Open();
+  std::uint32_t OpenRecords() override;
+  std::uint32_t WalkRecords(const AddFile& add) override;
   // Calls `add(file)` for each protected file of each package that the
   // database's `index` gives for `key` (every package for RPMDBI_PACKAGES
   // and no key); kErrorSuccess, or 1392 when librpm met an error on the way.
   template <typename Add>
-  std::uint32_t WalkFiles(rpmDbiTagVal index, std::string_view key, Add add);
-  std::uint32_t Fail(std::uint32_t error);
+  std::uint32_t WalkFiles(rpmDbiTagVal index, std::string_view key, const Add& add);
 
   std::string directory_;
-  bool opened_ = false;
   rpm::Transaction transaction_;  // none for a directory without a database
-  std::uint32_t failure_ = kNoFailure;
-  static constexpr std::uint32_t kNoFailure = ~std::uint32_t{0};
-
-  bool built_ = false;
-  NameIndex names_;
-  DirectoryResolver resolver_;
-
-  bool listed_ = false;
-  RecordedFiles files_;
 };
 
 }  // namespace corvane::posix
