@@ -17,12 +17,15 @@ expect() {
   cases=$((cases + 1))
   [ "${CORVANE_EOL:-lf}" = crlf ] && want=${want//$'\n'/$'\r\n'}
   got=$(mktemp)
-  "${CORVANE[@]}" "$@" >"$got" 2>/dev/null </dev/null || status=$?
+  # What the program or its loader said on stderr is shown only when a case
+  # fails: a Wine that could not start the program says why only there.
+  "${CORVANE[@]}" "$@" >"$got" 2>"$got.err" </dev/null || status=$?
   if [ "$status" != "$want_status" ] || ! printf %s "$want" | cmp -s - "$got"; then
     fail "$* (status $status, wanted $want_status)"
     diff <(printf %s "$want" | od -c) <(od -c "$got") | head -20
+    [ -s "$got.err" ] && head -5 "$got.err" | sed 's/^/  stderr: /'
   fi
-  rm -f "$got"
+  rm -f "$got" "$got.err"
 }
 
 # These leave an expected output in $out, whose last line break command
