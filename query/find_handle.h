@@ -2,24 +2,17 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/unique_any.h"
 
 namespace corvane {
 
-class ScopedFindHandle {
- public:
-  ScopedFindHandle(Platform& platform, Handle handle) : platform_(platform), handle_(handle) {}
-  ~ScopedFindHandle() {
-    if (valid()) platform_.FindClose(handle_);
-  }
-  ScopedFindHandle(const ScopedFindHandle&) = delete;
-  ScopedFindHandle& operator=(const ScopedFindHandle&) = delete;
-
-  bool valid() const { return handle_ != kInvalidHandleValue; }
-  Handle get() const { return handle_; }
-
- private:
-  Platform& platform_;
-  Handle handle_;
+struct FindSearchTraits {
+  using Type = Handle;
+  static Handle Invalid() { return kInvalidHandleValue; }
+  static bool Valid(Handle search) { return search != kInvalidHandleValue; }
+  void Close(Handle search) const { platform->FindClose(search); }
+  Platform* platform = nullptr;
 };
+using ScopedFindHandle = UniqueAny<FindSearchTraits>;
 
 }  // namespace corvane

@@ -3,8 +3,7 @@
 namespace corvane {
 
 std::uint32_t ListMode::Run() {
-  ProtectedFileData& record = record_.value;
-  record = {};
+  ProtectedFileData& record = record_;
   record.FileNumber = 0;
   std::int32_t count = 0;
   while (platform_.SfcGetNextProtectedFile(nullptr, &record) != 0) {

@@ -32,7 +32,7 @@ std::uint32_t QueryMode::Run(int count, const char16_t* const* names) {
 }
 
 void QueryMode::QueryName(const char16_t* name) {
-  char16_t(&input)[kPathBufferSize] = input_.value;
+  char16_t(&input)[kPathBufferSize] = input_;
   Empty(input);
   std::size_t length = 0;
   if (!Append(input, length, name, kPathBufferSize)) {
@@ -42,30 +42,30 @@ void QueryMode::QueryName(const char16_t* name) {
     return;
   }
 
-  Empty(prefix_.value);
+  Empty(prefix_);
   const char16_t separator = platform_.DirectorySeparator();
   std::size_t prefix_length = 0;
   for (std::size_t i = 0; input[i] != 0; ++i)
     if (input[i] == separator) prefix_length = i + 1;
-  std::copy(input, input + prefix_length, prefix_.value);
+  std::copy(input, input + prefix_length, prefix_);
 
-  ScopedFindHandle search(platform_, platform_.FindFirstFileW(input, &find_.value));
+  ScopedFindHandle search(platform_.FindFirstFileW(input, &find_), {&platform_});
   if (!search.valid()) {
     console_.Write(u"\n*FileNotFound: %s", {input});
     return;
   }
   do {
     ExamineMatch();
-  } while (platform_.FindNextFileW(search.get(), &find_.value) != 0);
+  } while (platform_.FindNextFileW(search.get(), &find_) != 0);
 }
 
 void QueryMode::ExamineMatch() {
-  char16_t(&input)[kPathBufferSize] = input_.value;
-  char16_t(&full_path)[kPathBufferSize] = full_path_.value;
+  char16_t(&input)[kPathBufferSize] = input_;
+  char16_t(&full_path)[kPathBufferSize] = full_path_;
   Empty(input);
   std::size_t length = 0;
-  Append(input, length, prefix_.value, kMaxPath);
-  if (!Append(input, length, find_.value.cFileName, kMaxPath)) {
+  Append(input, length, prefix_, kMaxPath);
+  if (!Append(input, length, find_.cFileName, kMaxPath)) {
     // The joined path does not fit: resolving a cut path could answer for
     // another file, so this match counts as one whose long path was not obtained.
     status_ = 0;

@@ -8,7 +8,7 @@ void ErrorReport::Report(std::uint32_t code) {
   platform_.Beep(kBeepFrequency, kBeepDurationMs);
   LookUpMessage(code);
   console_.Write(u"\n\nSystem error %d has occurred.", {static_cast<std::int32_t>(code)});
-  console_.Write(u"\n\n%s", {message_.value});
+  console_.Write(u"\n\n%s", {message_});
 }
 
 void ErrorReport::LookUpMessage(std::uint32_t code) {
@@ -22,7 +22,7 @@ void ErrorReport::LookUpMessage(std::uint32_t code) {
   char* text = nullptr;
   const std::uint32_t length = platform_.FormatMessageA(
       flags, module, code, kLangNeutralSublangDefault, reinterpret_cast<char*>(&text), 0, nullptr);
-  const ScopedLocal<char> held(platform_, length != 0 ? text : nullptr);
+  const ScopedLocal<char> held(length != 0 ? text : nullptr, {&platform_});
 
   int stored = 0;
   if (held.get() != nullptr) {
@@ -31,10 +31,10 @@ void ErrorReport::LookUpMessage(std::uint32_t code) {
     constexpr std::uint32_t kRoom = kMessageBufferSize - 1;
     stored = platform_.MultiByteToWideChar(kCodePageAnsi, 0, text,
                                            static_cast<int>(length < kRoom ? length : kRoom),
-                                           message_.value, static_cast<int>(kRoom));
+                                           message_, static_cast<int>(kRoom));
   }
   // A failed widening stored 0: no text then, rather than what it left.
-  message_.value[stored] = 0;
+  message_[stored] = 0;
 
   if (module != nullptr) platform_.FreeLibrary(module);
 }

@@ -2,11 +2,12 @@
 // error number and the system's own text for it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 #include "platform/platform.h"
 #include "report/console.h"
-#include "report/guarded.h"
 
 namespace corvane {
 
@@ -19,16 +20,16 @@ inline constexpr std::size_t kMessageBufferSize = 512;
 
 class ErrorReport {
  public:
-  ErrorReport(Platform& platform, Console& console) : platform_(platform), console_(console) {}
+  ErrorReport(Platform& platform, Console& console) : platform_(platform), console_(console) {
+    std::fill(std::begin(message_), std::end(message_), u'\0');
+  }
 
   // Beeps, then prints "System error N has occurred." and the message text
   // for `code` (nothing after the two line breaks when there is none). The
   // message buffer keeps that text until the next report.
   void Report(std::uint32_t code);
 
-  const char16_t* message() const { return message_.value; }
-  // True while nothing has written past the ends of the message buffer.
-  bool BuffersIntact() const { return message_.intact(); }
+  const char16_t* message() const { return message_; }
 
  private:
   // Fills message_ with the system's text for `code`, cut to fit.
@@ -36,7 +37,9 @@ class ErrorReport {
 
   Platform& platform_;
   Console& console_;
-  Guarded<char16_t[kMessageBufferSize]> message_;
+  // The run's message text, zero-filled when an error report is made;
+  // static, as the modes' buffers are. One error report serves a run.
+  static inline char16_t message_[kMessageBufferSize];
 };
 
 }  // namespace corvane

@@ -3,25 +3,19 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/unique_any.h"
 
 namespace corvane {
 
 template <class T>
-class ScopedLocal {
- public:
-  // Takes `memory` (may be null: there is nothing to free then).
-  ScopedLocal(Platform& platform, T* memory) : platform_(platform), memory_(memory) {}
-  ~ScopedLocal() {
-    if (memory_ != nullptr) platform_.LocalFree(memory_);
-  }
-  ScopedLocal(const ScopedLocal&) = delete;
-  ScopedLocal& operator=(const ScopedLocal&) = delete;
-
-  T* get() const { return memory_; }
-
- private:
-  Platform& platform_;
-  T* memory_;
+struct LocalMemoryTraits {
+  using Type = T*;
+  static T* Invalid() { return nullptr; }
+  static bool Valid(T* memory) { return memory != nullptr; }
+  void Close(T* memory) const { platform->LocalFree(memory); }
+  Platform* platform = nullptr;
 };
+template <class T>
+using ScopedLocal = UniqueAny<LocalMemoryTraits<T>>;
 
 }  // namespace corvane

@@ -1,5 +1,8 @@
 #include "platform/posix/lexical_path.h"
 
+#include <cstdlib>
+#include <memory>
+
 namespace corvane::posix {
 
 std::string FoldPath(std::string_view path, const std::function<bool(std::string&)>& parent) {
@@ -20,6 +23,26 @@ std::string FoldPath(std::string_view path, const std::function<bool(std::string
   if (folded.empty()) return "/";
   if (path.back() == '/') folded += '/';
   return folded;
+}
+
+bool IsPlainPath(std::string_view path) {
+  if (path.empty() || path[0] != '/') return false;
+  for (std::size_t start = 1;;) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    const std::string_view component = path.substr(start, end - start);
+    if (component.empty() || component == "." || component == "..") return false;
+    if (end == path.size()) return true;
+    start = end + 1;
+  }
+}
+
+bool RealPath(const std::string& path, std::string* real) {
+  const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr),
+                                                             &std::free);
+  if (resolved == nullptr) return false;
+  *real = resolved.get();
+  if (*real == "/") real->clear();
+  return true;
 }
 
 }  // namespace corvane::posix

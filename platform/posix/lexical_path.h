@@ -1,4 +1,5 @@
-// Path folding by text, consulting the file system only through the caller.
+// Paths by their text: folding, consulting the file system only through
+// the caller, and the one call that resolves a path on the file system.
 #pragma once
 
 #include <functional>
@@ -17,5 +18,14 @@ namespace corvane::posix {
 // goes on from there.
 std::string FoldPath(std::string_view path,
                      const std::function<bool(std::string& folded)>& parent = {});
+
+// True when `path` is absolute with no empty, "." or ".." component and no
+// trailing '/': FoldPath leaves it as it is, and its parent is its text
+// before the last '/'.
+bool IsPlainPath(std::string_view path);
+
+// realpath() of `path` in *real, with the root as "" so that "/" and a
+// name join to a path; false when it fails.
+bool RealPath(const std::string& path, std::string* real);
 
 }  // namespace corvane::posix

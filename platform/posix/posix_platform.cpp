@@ -16,6 +16,7 @@
 
 #include "platform/posix/error_codes.h"
 #include "platform/posix/lexical_path.h"
+#include "platform/posix/posix_handles.h"
 #include "platform/posix/packages/chosen_database.h"
 #include "platform/posix/wildcard.h"
 
@@ -61,37 +62,13 @@ int CurrentDirectory(std::string* path) {
 bool ParentThroughLink(std::string& folded) {
   struct stat status;
   if (lstat(folded.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return false;
-  const std::unique_ptr<char, decltype(&std::free)> real(realpath((folded + "/..").c_str(), nullptr),
-                                                         &std::free);
-  if (real == nullptr) return false;
-  folded = std::strcmp(real.get(), "/") == 0 ? "" : real.get();
-  return true;
-}
-
-// True when `path` is absolute and FoldPath would leave it as it is.
-bool IsFolded(std::string_view path) {
-  if (path.empty() || path[0] != '/') return false;
-  for (std::size_t start = 1; start < path.size();) {
-    std::size_t end = path.find('/', start);
-    if (end == std::string_view::npos) end = path.size();
-    const std::string_view component = path.substr(start, end - start);
-    if (component.empty() || component == "." || component == "..") return false;
-    start = end + 1;
-  }
-  return true;
+  return RealPath(folded + "/..", &folded);
 }
 
 // A directory search in progress. A pattern without wildcards names one
 // entry, found at the start; then there is no directory to read.
 struct Search {
-  Search(DIR* directory, std::string pattern) : directory(directory), pattern(std::move(pattern)) {}
-  ~Search() {
-    if (directory != nullptr) closedir(directory);
-  }
-  Search(const Search&) = delete;
-  Search& operator=(const Search&) = delete;
-
-  DIR* directory;
+  UniqueDir directory;
   std::string pattern;
 };
 
@@ -103,10 +80,10 @@ void Deliver(std::string_view name, FindData* data) {
 // Delivers the next entry that matches and fits cFileName whole: 0, then;
 // 18 after the last one, or the code of the failure.
 std::uint32_t NextMatch(Search& search, FindData* data) {
-  if (search.directory == nullptr) return kErrorNoMoreFiles;
+  if (!search.directory.valid()) return kErrorNoMoreFiles;
   for (;;) {
     errno = 0;
-    const dirent* entry = readdir(search.directory);
+    const dirent* entry = readdir(search.directory.get());
     if (entry == nullptr) return errno == 0 ? kErrorNoMoreFiles : WindowsErrorFromErrno(errno);
     const std::string_view name = entry->d_name;
     if (name.size() < kMaxPath && MatchWildcard(search.pattern, name)) {
@@ -135,7 +112,6 @@ Handle PosixPlatform::FailSearch(std::uint32_t code) {
 
 Handle PosixPlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
   try {
-    just_found_.clear();
     std::string bytes;
     if (pattern == nullptr || data == nullptr) return FailSearch(kErrorInvalidParameter);
     if (!NarrowName(pattern, &bytes)) return FailSearch(kErrorInvalidName);
@@ -157,31 +133,15 @@ Handle PosixPlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
       }
       if (last.size() >= kMaxPath) return FailSearch(kErrorFileNotFound);
       Deliver(last, data);
-      just_found_ = std::move(bytes);
-      return new Search(nullptr, std::string());
+      return new Search{UniqueDir(), std::string()};
     }
 
     patterned_ = true;
-    auto search = std::make_unique<Search>(nullptr, std::move(last));
-    search->directory = opendir(directory.c_str());
-    if (search->directory == nullptr)
+    auto search = std::make_unique<Search>(UniqueDir(opendir(directory.c_str())), std::move(last));
+    if (!search->directory.valid())
       return FailSearch(errno == ENOENT ? kErrorPathNotFound : WindowsErrorFromErrno(errno));
     if (const std::uint32_t code = NextMatch(*search, data); code != kErrorSuccess)
       return FailSearch(code == kErrorNoMoreFiles ? kErrorFileNotFound : code);
-    // As find does, a name found in a directory whose text takes no "." or
-    // ".." is looked at from the directory: the same file, a shorter walk.
-    std::string absolute = directory;
-    if (absolute[0] != '/') {
-      std::string current;
-      absolute = CurrentDirectory(&current) != 0 ? std::string()
-                 : directory == "."              ? current
-                                                 : current + "/" + directory;
-    }
-    if (IsFolded(absolute)) {
-      searched_directory_ = absolute == "/" ? absolute : absolute + "/";
-      searching_ = dirfd(search->directory);
-      searched_ = search.get();
-    }
     return search.release();
   } catch (const std::bad_alloc&) {
     return FailSearch(kErrorNotEnoughMemory);
@@ -189,7 +149,6 @@ Handle PosixPlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
 }
 
 int PosixPlatform::FindNextFileW(Handle search, FindData* data) {
-  just_found_.clear();
   if (search == nullptr || search == kInvalidHandleValue) return Fail(kErrorInvalidHandle);
   if (data == nullptr) return Fail(kErrorInvalidParameter);
   if (const std::uint32_t code = NextMatch(*static_cast<Search*>(search), data);
@@ -200,10 +159,6 @@ int PosixPlatform::FindNextFileW(Handle search, FindData* data) {
 
 int PosixPlatform::FindClose(Handle search) {
   if (search == nullptr || search == kInvalidHandleValue) return Fail(kErrorInvalidHandle);
-  if (search == searched_) {
-    searched_ = nullptr;
-    searching_ = -1;
-  }
   delete static_cast<Search*>(search);
   return 1;
 }
@@ -221,7 +176,7 @@ std::uint32_t PosixPlatform::GetFullPathNameW(const char16_t* name, std::uint32_
     }
     // A ".." after a symbolic link names the link target's parent, where the
     // search found the match; any other ".." folds by the text.
-    if (!IsFolded(bytes)) bytes = FoldPath(bytes, ParentThroughLink);
+    if (!IsPlainPath(bytes)) bytes = FoldPath(bytes, ParentThroughLink);
     const std::string& full = bytes;
     const auto length = static_cast<std::uint32_t>(full.size());
     if (buffer == nullptr || length + 1 > size) return length + 1;
@@ -242,12 +197,9 @@ std::uint32_t PosixPlatform::GetLongPathNameW(const char16_t* short_path, char16
     std::string& bytes = scratch_;
     if (short_path == nullptr) return Fail(kErrorInvalidParameter);
     if (!NarrowName(short_path, &bytes)) return Fail(kErrorInvalidName);
-    // There are no short names: a path that exists is its own long form. One
-    // FindFirstFileW has just found needs no second look.
+    // There are no short names: a path that exists is its own long form.
     struct stat status;
-    if (bytes != just_found_ && LookAt(bytes, &status) != 0)
-      return Fail(WindowsErrorFromErrno(errno));
-    just_found_.clear();
+    if (lstat(bytes.c_str(), &status) != 0) return Fail(WindowsErrorFromErrno(errno));
     const auto length = static_cast<std::uint32_t>(bytes.size());
     if (long_path == nullptr || length + 1 > size) return length + 1;
     if (long_path != short_path)
@@ -256,14 +208,6 @@ std::uint32_t PosixPlatform::GetLongPathNameW(const char16_t* short_path, char16
   } catch (const std::bad_alloc&) {
     return Fail(kErrorNotEnoughMemory);
   }
-}
-
-int PosixPlatform::LookAt(const std::string& path, struct stat* status) const {
-  const std::size_t prefix = searched_directory_.size();
-  if (searching_ >= 0 && path.size() > prefix && path.starts_with(searched_directory_) &&
-      path.find('/', prefix) == std::string::npos)
-    return fstatat(searching_, path.c_str() + prefix, status, AT_SYMLINK_NOFOLLOW);
-  return lstat(path.c_str(), status);
 }
 
 int PosixPlatform::SfcIsFileProtected(Handle, const char16_t* path) {

@@ -71,17 +71,8 @@ class PosixPlatform final : public Platform {
   OutputChannel output_;
   int beep_fd_;
   std::uint32_t last_error_ = kErrorSuccess;
-  // lstat of `path`, or fstatat from the directory being searched when the
-  // path names an entry of it: 0, or -1 with errno set.
-  int LookAt(const std::string& path, struct stat* status) const;
 
-  std::string scratch_;     // the bytes of the path in hand
-  std::string just_found_;  // the last name FindFirstFileW found, until looked at
-  // The directory of the latest search while it is open, with a '/' after
-  // it, its descriptor, and the search.
-  std::string searched_directory_;
-  int searching_ = -1;
-  Handle searched_ = nullptr;
+  std::string scratch_;  // the bytes of the path in hand
   bool patterned_ = false;  // whether a search for a pattern came: many questions follow
 };
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/posix/error_codes.h"
+#include "platform/posix/posix_handles.h"
 #include "platform/posix/packages/dpkg/dpkg_database.h"
 #if CORVANE_RPM
 #include "platform/posix/packages/rpm/rpm_database.h"
@@ -25,12 +26,11 @@ bool Exists(const std::string& path) {
 // with the dpkg tool installed may have an empty one.
 bool DpkgPresent() {
   const char* const info = "/var/lib/dpkg/info";
-  DIR* const entries = opendir(info);
-  if (entries == nullptr) return Exists(info);
+  const UniqueDir entries(opendir(info));
+  if (!entries.valid()) return Exists(info);
   bool any = false;
-  for (const dirent* entry; !any && (entry = readdir(entries)) != nullptr;)
+  for (const dirent* entry; !any && (entry = readdir(entries.get())) != nullptr;)
     any = std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..";
-  closedir(entries);
   return any;
 }
 

@@ -2,43 +2,15 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <memory>
-
 #include "platform/posix/lexical_path.h"
 
 namespace corvane::posix {
 namespace {
 
-// True when `path` is absolute with no empty, "." or ".." component, so
-// that its parent is its text before the last '/'.
-bool IsPlain(std::string_view path) {
-  if (path.empty() || path[0] != '/') return false;
-  std::size_t start = 1;
-  for (;;) {
-    std::size_t end = path.find('/', start);
-    if (end == std::string_view::npos) end = path.size();
-    const std::string_view component = path.substr(start, end - start);
-    if (component.empty() || component == "." || component == "..") return false;
-    if (end == path.size()) return true;
-    start = end + 1;
-  }
-}
-
 std::string Folded(std::string_view path) {
   std::string folded = FoldPath(path);
   while (!folded.empty() && folded.back() == '/') folded.pop_back();
   return folded;
-}
-
-// realpath() of `path` with the root as "", or nothing when it fails.
-bool RealPath(const std::string& path, std::string* real) {
-  const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr),
-                                                             &std::free);
-  if (resolved == nullptr) return false;
-  *real = resolved.get();
-  if (*real == "/") real->clear();
-  return true;
 }
 
 }  // namespace
@@ -59,7 +31,7 @@ const DirectoryResolver::Resolved& DirectoryResolver::Entry(std::string_view dir
   if (const auto known = cache_.find(directory); known != cache_.end()) return known->second;
 
   Resolved resolved{std::string(), false};
-  if (IsPlain(directory)) {
+  if (IsPlainPath(directory)) {
     const std::size_t slash = directory.rfind('/');
     const Resolved& parent = Entry(directory.substr(0, slash));
     if (parent.real) {

@@ -7,7 +7,6 @@
 namespace corvane::posix {
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
 // Smaller blocks could not hold a whole huge page: the heap serves them.
 constexpr std::size_t kLargeBlock = kHugePage;
 

@@ -11,6 +11,14 @@
 
 namespace corvane::posix {
 
+// The size of a huge page on x86-64, the unit the arrays below are sized in.
+inline constexpr std::size_t kHugePage = std::size_t{2} << 20;
+// The entries of `T` a huge page holds: an array that starts smaller and
+// grows would fault in every smaller array on the way, and a page that is
+// not whole is made of small pages, a fault each.
+template <typename T>
+inline constexpr std::size_t kHugePageOf = (kHugePage + sizeof(T) - 1) / sizeof(T);
+
 // `bytes` of memory (blocks of a huge page or more are mapped, and the
 // whole huge pages among them advised as such); bad_alloc when there is no
 // room. Free it with FreeLarge and

@@ -1,69 +1,68 @@
-// Where a package database records each last component, for answering
-// many questions after the first: per recorded file, its name's 64-bit
-// hash and where its directory's text is, twelve bytes. Names themselves are not
-// kept: two different names of files in one directory share a hash once in
-// about 2^64 / (files in the directory) questions, far rarer than a failing
-// disk, and keeping them would cost as much memory again as the rest.
+// Which recorded files have a given last component, for answering many
+// questions after the first: an order over the one store of recorded files
+// (RecordedFiles), grouped by a hash of the name. The hash only picks the
+// candidates; a file answers only when its name is the asked one, byte for
+// byte, since a name can be chosen to collide with a recorded one.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 #include "platform/posix/packages/large_pages.h"
-#include "platform/posix/packages/package_database.h"
-#include "platform/posix/packages/text_blocks.h"
+#include "platform/posix/packages/recorded_files.h"
 #include "platform/posix/packages/text_hash.h"
 
 namespace corvane::posix {
 
+// `Hash` maps a name to a std::size_t: TextHash, or another in the tests.
+template <typename Hash = TextHash>
 class NameIndex {
  public:
-  // Records the file `name` (not empty) in the absolute `directory`.
-  void Add(const ListedPath& path);
-  // The number of files recorded so far.
-  std::size_t size() const { return files_.size(); }
+  // Indexes every file of `files`, which must outlive the index unchanged.
+  void Build(const RecordedFiles& files);
 
-  // Makes ForEachDirectoryOf answer; call once every file is added.
-  void Build();
-  // Calls `visit(directory)` with the directory text of each file recorded
-  // as `name` until it returns true; true when it did.
+  // Calls `visit(directory)` with the directory of each file recorded as
+  // `name` until it returns true; true when it did.
   template <typename Visit>
   bool ForEachDirectoryOf(std::string_view name, Visit visit) const;
 
  private:
-  // The directory of each run of files in one directory, in the order
-  // added: lists come sorted, so runs are long, and a text kept once a run
-  // costs less than looking each directory up in a table.
-  TextBlocks texts_{std::size_t{2} << 20};
-  std::vector<std::string_view, LargeAllocator<std::string_view>> directories_;
-  // By file number: its name's hash, in two halves so that an entry takes
-  // twelve bytes, and its directory's run.
-  struct File {
-    std::uint32_t hash_low;
-    std::uint32_t hash_high;
-    std::uint32_t directory;
-    std::uint64_t hash() const { return std::uint64_t{hash_high} << 32 | hash_low; }
-  };
-  std::vector<File, LargeAllocator<File>> files_;
-  // The file numbers grouped by the low bits of their hash: group g is
-  // order_[starts_[g]] up to order_[starts_[g + 1]]. Grouping by counting
-  // takes two passes; sorting (hash, number) pairs for std::equal_range
-  // made `corvane /usr/bin/*` 10% slower (8 ms to sort 117,000 of them).
-  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> order_;
-  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> starts_;
+  static constexpr std::uint32_t kEnd = ~std::uint32_t{0};
+
+  const RecordedFiles* files_ = nullptr;
+  // A chain of file numbers for each group of hashes: one pass to build,
+  // and no more memory than an order sorted by hash would take.
+  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> heads_;  // by group: first file
+  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> next_;   // by file: next in its group
 };
 
-template <typename Visit>
-bool NameIndex::ForEachDirectoryOf(std::string_view name, Visit visit) const {
-  if (starts_.empty()) return false;
-  const std::uint64_t hash = HashText(name);
-  const std::size_t group = hash & (starts_.size() - 2);
-  for (std::uint32_t at = starts_[group]; at < starts_[group + 1]; ++at) {
-    const File& file = files_[order_[at]];
-    if (file.hash() == hash && visit(directories_[file.directory])) return true;
+template <typename Hash>
+void NameIndex<Hash>::Build(const RecordedFiles& files) {
+  files_ = &files;
+  // About two files a group, a power of two of them.
+  std::size_t groups = 1;
+  while (groups * 2 < files.size()) groups *= 2;
+  heads_.reserve(std::max(groups, kHugePageOf<std::uint32_t>));
+  heads_.assign(groups, kEnd);
+  next_.reserve(std::max<std::size_t>(files.size(), kHugePageOf<std::uint32_t>));
+  next_.resize(files.size());
+  for (std::uint32_t file = 0; file < files.size(); ++file) {
+    std::uint32_t& head = heads_[Hash{}(files.name(file)) & (groups - 1)];
+    next_[file] = head;
+    head = file;
   }
+}
+
+template <typename Hash>
+template <typename Visit>
+bool NameIndex<Hash>::ForEachDirectoryOf(std::string_view name, Visit visit) const {
+  if (heads_.empty()) return false;
+  for (std::uint32_t file = heads_[Hash{}(name) & (heads_.size() - 1)]; file != kEnd;
+       file = next_[file])
+    if (files_->name(file) == name && visit(files_->directory(file))) return true;
   return false;
 }
 

@@ -20,30 +20,54 @@ std::uint32_t RecordedDatabase::Fail(std::uint32_t error) {
   return error;
 }
 
-std::uint32_t RecordedDatabase::Index() {
-  if (!built_) {
-    const std::uint32_t error = WalkRecords([&](const ListedPath& at) { names_.Add(at); });
+std::uint32_t RecordedDatabase::Store() {
+  if (!stored_) {
+    const std::uint32_t error = WalkRecords([&](const ListedPath& at) { files_.Add(at); });
     if (error != kErrorSuccess) return Fail(error);
-    names_.Build();
-    built_ = true;
+    stored_ = true;
   }
   return kErrorSuccess;
 }
 
-std::uint32_t RecordedDatabase::QueryIndexed(const ListedPath& asked) {
-  if (const std::uint32_t error = Index(); error != kErrorSuccess) return error;
-  const bool found = names_.ForEachDirectoryOf(asked.name, [&](std::string_view directory) {
-    return resolver_.Same(directory, asked.directory);
-  });
-  return found ? kErrorSuccess : kErrorFileNotFound;
+bool RecordedDatabase::Same(const ListedPath& file, const ListedPath& asked) {
+  return file.name == asked.name && resolver_.Same(file.directory, asked.directory);
+}
+
+std::uint32_t RecordedDatabase::Query(std::string_view path, bool many) {
+  try {
+    if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
+    const ListedPath asked = SplitPath(path);
+    // Only absolute paths of files are recorded, and none holds a zero byte.
+    const bool askable = !path.empty() && path[0] == '/' && !asked.name.empty() &&
+                         path.find('\0') == std::string_view::npos;
+    if (askable && !many && !indexed_ && (lone_searches_repeat_ || !asked_)) {
+      asked_ = true;
+      bool found = false;
+      const std::uint32_t error = SearchAlone(
+          path, asked, [&](const ListedPath& file) { return found = found || Same(file, asked); });
+      if (error != kErrorSuccess) return Fail(error);
+      return found ? kErrorSuccess : kErrorFileNotFound;
+    }
+    asked_ = true;
+    if (!indexed_) {
+      if (const std::uint32_t error = Store(); error != kErrorSuccess) return error;
+      names_.Build(files_);
+      indexed_ = true;
+    }
+    const bool found = askable && names_.ForEachDirectoryOf(asked.name, [&](std::string_view directory) {
+      return resolver_.Same(directory, asked.directory);
+    });
+    return found ? kErrorSuccess : kErrorFileNotFound;
+  } catch (const std::bad_alloc&) {
+    return Fail(kErrorNotEnoughMemory);
+  }
 }
 
 std::uint32_t RecordedDatabase::Listed(std::uint32_t number, std::size_t limit, ListedPath* path) {
   try {
     if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
     if (!listed_) {
-      const std::uint32_t error = WalkRecords([&](const ListedPath& at) { files_.Add(at); });
-      if (error != kErrorSuccess) return Fail(error);
+      if (const std::uint32_t error = Store(); error != kErrorSuccess) return error;
       files_.SortListing(limit);
       listed_ = true;
     }

@@ -1,6 +1,7 @@
 // What every package format's database shares once its records can be
-// walked: the failure that answers every later question, the index of
-// names that answers many questions, and the sorted listing.
+// walked: the checks and the comparison that decide an answer, the failure
+// that answers every later question, and the one store of recorded files
+// that the name index and the listing read.
 #pragma once
 
 #include <cstddef>
@@ -17,10 +18,19 @@ namespace corvane::posix {
 
 class RecordedDatabase : public PackageDatabase {
  public:
+  std::uint32_t Query(std::string_view path, bool many) final;
   std::uint32_t Listed(std::uint32_t number, std::size_t limit, ListedPath* path) final;
 
  protected:
   using AddFile = std::function<void(const ListedPath&)>;
+  using VisitFile = std::function<bool(const ListedPath&)>;
+
+  // With `lone_searches_repeat`, every question asked alone before the
+  // index is made is searched for alone (where the format keeps an index of
+  // its own, so a search is cheap); otherwise only the first one is (where
+  // a search reads the records up to the answer, and a second question
+  // makes the whole index pay).
+  explicit RecordedDatabase(bool lone_searches_repeat) : lone_searches_repeat_(lone_searches_repeat) {}
 
   // Opens the records: kErrorSuccess or the failure. Called once, at the
   // first question.
@@ -28,32 +38,37 @@ class RecordedDatabase : public PackageDatabase {
   // Calls `add(file)` with each protected file the records hold:
   // kErrorSuccess or the failure to read them.
   virtual std::uint32_t WalkRecords(const AddFile& add) = 0;
+  // Calls `visit(file)` with protected files the records hold, among them
+  // every one recorded as the last component of `asked` (the absolute
+  // `path` split), until it returns true: kErrorSuccess or the failure to
+  // read the records.
+  virtual std::uint32_t SearchAlone(std::string_view path, const ListedPath& asked,
+                                    const VisitFile& visit) = 0;
 
+ private:
   // Opens the records at the first call; kErrorSuccess, or the failure of
   // this call or of an earlier one.
   std::uint32_t Open();
   // Records `error` as the answer to every later question, and returns it.
   std::uint32_t Fail(std::uint32_t error);
-  // Whether the `asked` path is recorded protected, from an index of every
-  // recorded name made at the first call: kErrorSuccess, kErrorFileNotFound
-  // or the failure to read the records.
-  std::uint32_t QueryIndexed(const ListedPath& asked);
-  // Makes that index, if not yet made: kErrorSuccess or the failure.
-  std::uint32_t Index();
-  bool indexed() const { return built_; }
+  // Walks the records into the store at the first call: kErrorSuccess or the failure.
+  std::uint32_t Store();
+  // Whether the recorded `file` is the `asked` one: the same name, byte for
+  // byte, in the same directory as symbolic links resolve it.
+  bool Same(const ListedPath& file, const ListedPath& asked);
 
-  DirectoryResolver resolver_;
-
- private:
+  const bool lone_searches_repeat_;
   bool opened_ = false;
+  bool asked_ = false;  // whether a question came before
   std::uint32_t failure_ = kNoFailure;
   static constexpr std::uint32_t kNoFailure = ~std::uint32_t{0};
 
-  bool built_ = false;
-  NameIndex names_;
-
-  bool listed_ = false;
+  DirectoryResolver resolver_;
+  bool stored_ = false;
   RecordedFiles files_;
+  bool indexed_ = false;
+  NameIndex<> names_;
+  bool listed_ = false;
 };
 
 }  // namespace corvane::posix

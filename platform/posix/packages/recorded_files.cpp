@@ -54,9 +54,7 @@ void RecordedFiles::SortListing(std::size_t limit) {
   }
   for (const File& file : files_) ++first_[file.directory + 1];
   for (std::size_t d = 0; d < count; ++d) first_[d + 1] += first_[d];
-  // A whole huge page at least: a part of one would be small pages, a fault each.
-  children_.reserve(
-      std::max<std::size_t>(first_.back(), (std::size_t{2} << 20) / sizeof(std::uint32_t)));
+  children_.reserve(std::max<std::size_t>(first_.back(), kHugePageOf<std::uint32_t>));
   children_.resize(first_.back());
   std::vector<std::uint32_t> fill(first_.begin(), first_.end() - 1);
   for (std::uint32_t d = 1; d < count; ++d)

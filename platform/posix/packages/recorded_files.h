@@ -1,5 +1,6 @@
-// The files a package database records, held for listing them in byte
-// order: each directory's text once, and per file its name and directory.
+// The files a package database records, the one store that the name index
+// and the listing read: each directory's text once, and per file its name
+// and directory.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +18,12 @@ class RecordedFiles {
  public:
   // Records the file `name` (not empty) in the absolute `directory`.
   void Add(const ListedPath& path);
+  // The number of files recorded, and file `file`'s name and directory.
+  std::uint32_t size() const { return static_cast<std::uint32_t>(files_.size()); }
+  std::string_view name(std::uint32_t file) const { return {files_[file].name, files_[file].size}; }
+  std::string_view directory(std::uint32_t file) const {
+    return directories_.text(files_[file].directory);
+  }
 
   // Makes Listed answer: every recorded path shorter than `limit` bytes
   // once, in byte order. Call once, when every file is added.
@@ -50,7 +57,7 @@ class RecordedFiles {
   bool Next(File* file);
 
   // Names and directories of a whole system take a huge page or more.
-  DirectoryTable directories_{std::size_t{2} << 20};
+  DirectoryTable directories_{kHugePage};
   std::vector<File, LargeAllocator<File>> files_;
 
   std::size_t limit_ = 0;

@@ -19,11 +19,11 @@ class DpkgDatabase final : public RecordedDatabase {
   // ("/var/lib/dpkg" on the system). Nothing is read, and nothing is
   // allocated, before the first question. A first query that is not one
   // of many reads the lists only up to the end of the list that answers it,
-  // and indexes nothing; any other indexes them all. A failure to read the database
-  // (running out of memory among them, as 8) answers every later question.
-  explicit DpkgDatabase(std::string directory) : lists_(std::move(directory)) {}
-
-  std::uint32_t Query(std::string_view path, bool many) override;
+  // and indexes nothing; any other indexes them all. A failure to read the
+  // database (running out of memory among them, as 8) answers every later
+  // question.
+  explicit DpkgDatabase(std::string directory)
+      : RecordedDatabase(/*lone_searches_repeat=*/false), lists_(std::move(directory)) {}
 
  private:
   std::uint32_t OpenRecords() override { return lists_.Open(); }
@@ -34,9 +34,20 @@ class DpkgDatabase final : public RecordedDatabase {
       if (const ListedPath at = SplitPath(lists_.Land(path, list)); !at.name.empty()) add(at);
     });
   }
+  // Reads the lists up to the end of the one that answers, parsing only the
+  // lines that end in a name that lands at the asked one, and keeps them
+  // open for the walk a second question makes.
+  std::uint32_t SearchAlone(std::string_view, const ListedPath& asked,
+                            const VisitFile& visit) override {
+    return lists_.Walk(
+        [&](std::string_view path, std::size_t list) {
+          const ListedPath at = SplitPath(lists_.Land(path, list));
+          return !at.name.empty() && visit(at);
+        },
+        lists_.Endings(asked.name), /*keep=*/true);
+  }
 
   DpkgLists lists_;
-  bool asked_ = false;  // whether a query came before
 };
 
 }  // namespace corvane::posix

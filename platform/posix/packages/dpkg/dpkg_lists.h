@@ -18,7 +18,8 @@
 
 #include "platform/posix/error_codes.h"
 #include "platform/posix/packages/directory_resolver.h"
-#include "platform/posix/packages/dpkg/read_ahead.h"
+#include "platform/posix/packages/dpkg/list_reader.h"
+#include "platform/posix/posix_handles.h"
 
 namespace corvane::posix {
 
@@ -51,19 +52,17 @@ class DpkgLists {
   explicit DpkgLists(std::string root) : root_(std::move(root)) {}
   DpkgLists(const DpkgLists&) = delete;
   DpkgLists& operator=(const DpkgLists&) = delete;
-  ~DpkgLists();
 
   // Reads the diversions and finds the lists: kErrorSuccess; 1060 (no such
   // service) when there is no info/ directory; or the failure's code.
   // bad_alloc when memory runs out, as everywhere here.
   std::uint32_t Open();
 
-  // Calls `visit(path, list)` with the path each line of each list from
-  // list `from` on records (see RecordedPath; a path holding a zero byte
-  // names no file and is left out), list by list. When it returns true,
-  // the walk stops at the end of that list and `from` is the list after
-  // it; otherwise `from` ends past the last. The lists after a stop are
-  // still opened, as one that cannot be read fails every answer. A list
+  // Calls `visit(path, list)` with the path each line of each list
+  // records (see RecordedPath; a path holding a zero byte names no file and
+  // is left out), list by list. When it returns true, the walk reads no
+  // further; the lists after it are still opened, as one that cannot be
+  // read fails every answer. A list
   // removed since Open belongs to no package any more and is passed over.
   // Returns kErrorSuccess or the code of the failure. With `names`, each
   // a file name and a '\n' (see Endings), only the lines whose path ends
@@ -72,8 +71,7 @@ class DpkgLists {
   // descriptors leaves room for; a walk closes the kept lists it reads.
   // Not opening them twice makes `corvane /usr/bin/*` about 13% faster.
   template <typename Visit>
-  std::uint32_t Walk(std::size_t& from, Visit visit, std::span<const std::string> names = {},
-                     bool keep = false);
+  std::uint32_t Walk(Visit visit, std::span<const std::string> names = {}, bool keep = false);
 
   // Calls `visit(path, list)` as Walk does for every list, in order, while
   // a second thread reads the lists ahead when one can be started. Returns
@@ -99,6 +97,9 @@ class DpkgLists {
     std::string package;  // ":" for a local diversion
   };
 
+  // Reads the diversions into diversions_: 0, also when there is no such
+  // file; EACCES when it is not a regular file; or the errno of the failure.
+  int ReadDiversions();
   // Opens list `list` as *fd: 0; ENOENT when it is gone; EACCES when it is
   // not a regular file (Windows denies access to a directory opened as a
   // file, and a pipe or device is no list either); or the errno.
@@ -106,29 +107,9 @@ class DpkgLists {
   // Takes list `list` as *fd: the descriptor kept from an earlier walk, or
   // as OpenList opens it. Reading starts from its beginning.
   int TakeList(std::size_t list, int* fd);
-  // Keeps the descriptor of list `list` for the next walk: true, or false
-  // when no more may be kept.
-  bool KeepList(std::size_t list, int fd);
-  // Reads one list after another, a piece of whole lines at a time.
-  class LineReader {
-   public:
-    // Reads the list `fd` from its beginning from now on.
-    void Start(int fd);
-    // The next piece of whole lines of the list, each ending in '\n' (one
-    // is supplied after a last line without it), in *lines: 0, with
-    // nothing once all is read; or the errno of the failure.
-    int Next(std::span<char>* lines);
-
-   private:
-    int fd_ = -1;
-    std::unique_ptr<char[]> buffer_;
-    std::size_t capacity_ = 0;
-    std::size_t filled_ = 0;  // bytes in the buffer
-    std::size_t handed_ = 0;  // of those, given out by Next
-    off_t offset_ = 0;        // where the list's next bytes are
-    bool ended_ = false;
-  };
-
+  // Keeps the descriptor of list `list` for the next walk, when more may be
+  // kept; otherwise closes it.
+  void KeepList(std::size_t list, UniqueFd fd);
   // Visits the paths of whole `lines` of list `list` as Walk describes:
   // true when a visit returned true.
   template <typename Visit>
@@ -136,38 +117,20 @@ class DpkgLists {
                          std::span<const std::string> names);
 
   std::string root_;
-  int info_ = -1;
+  UniqueFd info_;
   std::vector<List> lists_;
   std::unordered_map<std::string, Diversion, TextHash, std::equal_to<>> diversions_;
   std::vector<bool> diverted_sizes_;  // by length: whether a diverted path has it
 
-  std::vector<int> kept_;  // by list: its descriptor kept for the next walk, or -1
+  std::vector<UniqueFd> kept_;  // by list: its descriptor kept for the next walk
   std::size_t keepable_ = 0;
   std::size_t kept_count_ = 0;
-};
-
-// An open descriptor, closed however the scope that holds it ends.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
 };
 
 template <typename Visit>
 bool DpkgLists::VisitLines(std::span<char> lines, std::size_t list, Visit& visit,
                            std::span<const std::string> names) {
   bool stopping = false;
-  // Paths with a zero byte are rare enough to be looked for once a piece.
-  const bool may_hold_zero = std::memchr(lines.data(), '\0', lines.size()) != nullptr;
   for (char *line = lines.data(), *end = line + lines.size(); line < end;) {
     char* const next = static_cast<char*>(std::memchr(line, '\n', end - line)) + 1;
     // Comparing a line's end with the names is cheaper than parsing it:
@@ -176,18 +139,17 @@ bool DpkgLists::VisitLines(std::span<char> lines, std::size_t list, Visit& visit
     const std::string_view path =
         wanted ? RecordedPath(std::span<char>(line, next - 1)) : std::string_view();
     line = next;
-    if (!path.empty() && (!may_hold_zero || path.find('\0') == std::string_view::npos))
+    if (!path.empty() && path.find('\0') == std::string_view::npos)
       stopping |= visit(path, list);
   }
   return stopping;
 }
 
 template <typename Visit>
-std::uint32_t DpkgLists::Walk(std::size_t& from, Visit visit, std::span<const std::string> names,
-                              bool keep) {
+std::uint32_t DpkgLists::Walk(Visit visit, std::span<const std::string> names, bool keep) {
   LineReader reader;
-  std::size_t stop = lists_.size();
-  for (std::size_t list = from; list < lists_.size(); ++list) {
+  bool stopped = false;
+  for (std::size_t list = 0; list < lists_.size(); ++list) {
     int opened = -1;
     if (const int failure = TakeList(list, &opened); failure != 0) {
       if (failure == ENOENT) continue;
@@ -197,14 +159,11 @@ std::uint32_t DpkgLists::Walk(std::size_t& from, Visit visit, std::span<const st
     reader.Start(fd.get());
     int failure = 0;
     std::span<char> lines;
-    bool stopping = false;
-    while (stop == lists_.size() && (failure = reader.Next(&lines)) == 0 && !lines.empty())
-      stopping |= VisitLines(lines, list, visit, names);
+    while (!stopped && (failure = reader.Next(&lines)) == 0 && !lines.empty())
+      stopped |= VisitLines(lines, list, visit, names);
     if (failure != 0) return WindowsErrorFromErrno(failure);
-    if (stopping) stop = list + 1;
-    if (keep && KeepList(list, fd.get())) fd.release();
+    if (keep) KeepList(list, std::move(fd));
   }
-  from = stop;
   return 0;
 }
 
@@ -215,10 +174,7 @@ std::uint32_t DpkgLists::WalkAll(Visit visit) {
     return false;
   };
   ReadAhead ahead(lists_.size(), [this](std::size_t list, int* fd) { return TakeList(list, fd); });
-  if (!ahead.started()) {
-    std::size_t from = 0;
-    return Walk(from, visit_all);
-  }
+  if (!ahead.started()) return Walk(visit_all);
   for (ReadAhead::Piece piece; ahead.Next(&piece);) {
     if (piece.failure != 0) return WindowsErrorFromErrno(piece.failure);
     VisitLines(piece.lines, piece.list, visit_all, {});

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "platform/posix/error_codes.h"
+#include "platform/posix/posix_handles.h"
 
 namespace corvane::posix {
 namespace {
@@ -112,14 +113,13 @@ bool HoldsDatabase(const std::string& directory) {
 // when a file in it may not be read, else that what is there is not a
 // database it reads (1392).
 std::uint32_t OpenFailure(const std::string& directory) {
-  DIR* const entries = opendir(directory.c_str());
-  if (entries == nullptr) return WindowsErrorFromErrno(errno);
+  const UniqueDir entries(opendir(directory.c_str()));
+  if (!entries.valid()) return WindowsErrorFromErrno(errno);
   std::uint32_t error = kErrorFileCorrupt;
-  for (const dirent* entry; (entry = readdir(entries)) != nullptr;)
-    if (entry->d_name[0] != '.' && faccessat(dirfd(entries), entry->d_name, R_OK, 0) != 0 &&
+  for (const dirent* entry; (entry = readdir(entries.get())) != nullptr;)
+    if (entry->d_name[0] != '.' && faccessat(dirfd(entries.get()), entry->d_name, R_OK, 0) != 0 &&
         errno == EACCES)
       error = kErrorAccessDenied;
-  closedir(entries);
   return error;
 }
 
@@ -164,7 +164,7 @@ std::uint32_t RpmDatabase::OpenRecords() {
 
 template <typename Add>
 std::uint32_t RpmDatabase::WalkFiles(rpmDbiTagVal index, std::string_view key, const Add& add) {
-  if (transaction_ == nullptr) return kErrorSuccess;  // an empty database
+  if (!transaction_.valid()) return kErrorSuccess;  // an empty database
   rpm_failed = false;
   // The whole table takes no key.
   const rpm::Iterator packages(Rpm().rpmtsInitIterator(
@@ -178,30 +178,11 @@ std::uint32_t RpmDatabase::WalkRecords(const AddFile& add) {
   return WalkFiles(RPMDBI_PACKAGES, {}, add);
 }
 
-std::uint32_t RpmDatabase::Query(std::string_view path, bool many) {
-  try {
-    if (const std::uint32_t error = Open(); error != kErrorSuccess) return error;
-    const ListedPath asked = SplitPath(path);
-    if (path.empty() || path[0] != '/' || asked.name.empty() ||
-        path.find('\0') != std::string_view::npos)
-      return kErrorFileNotFound;
-    // A question on its own reads only the packages that rpm's index of last
-    // components gives for the path. librpm matches their directories by
-    // the device and inode they resolve to, so that every file compared
-    // below as the same is among them.
-    if (!many && !indexed()) {
-      bool found = false;
-      const std::string key(path);  // with the terminator librpm reads up to
-      const std::uint32_t error = WalkFiles(RPMDBI_BASENAMES, key, [&](const ListedPath& at) {
-        found = found || (at.name == asked.name && resolver_.Same(at.directory, asked.directory));
-      });
-      if (error != kErrorSuccess) return Fail(error);
-      return found ? kErrorSuccess : kErrorFileNotFound;
-    }
-    return QueryIndexed(asked);
-  } catch (const std::bad_alloc&) {
-    return Fail(kErrorNotEnoughMemory);
-  }
+std::uint32_t RpmDatabase::SearchAlone(std::string_view path, const ListedPath&,
+                                        const VisitFile& visit) {
+  bool found = false;
+  const std::string key(path);  // with the terminator librpm reads up to
+  return WalkFiles(RPMDBI_BASENAMES, key, [&](const ListedPath& at) { found = found || visit(at); });
 }
 
 }  // namespace corvane::posix

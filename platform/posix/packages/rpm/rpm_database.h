@@ -24,17 +24,21 @@ class RpmDatabase final : public RecordedDatabase {
   // there is none, 1392 when librpm cannot read what is there, 8 when
   // memory runs out. librpm's own messages are not printed: the error
   // report says what failed.
-  explicit RpmDatabase(std::string directory = {}) : directory_(std::move(directory)) {}
+  explicit RpmDatabase(std::string directory = {})
+      : RecordedDatabase(/*lone_searches_repeat=*/true), directory_(std::move(directory)) {}
 
   // The database directory the system's rpm configuration names, or empty
   // when librpm or the configuration cannot be read.
   static std::string ConfiguredDirectory();
 
-  std::uint32_t Query(std::string_view path, bool many) override;
-
  private:
   std::uint32_t OpenRecords() override;
   std::uint32_t WalkRecords(const AddFile& add) override;
+  // Reads only the packages that rpm's index of last components gives for
+  // the path. librpm matches their directories by the device and inode
+  // they resolve to, so every file the base compares as the same is among them.
+  std::uint32_t SearchAlone(std::string_view path, const ListedPath& asked,
+                            const VisitFile& visit) override;
   // Calls `add(file)` for each protected file of each package that the
   // database's `index` gives for `key` (every package for RPMDBI_PACKAGES
   // and no key); kErrorSuccess, or 1392 when librpm met an error on the way.

@@ -14,8 +14,7 @@
 #include <rpm/rpmtd.h>
 #include <rpm/rpmts.h>
 
-#include <memory>
-#include <type_traits>
+#include "platform/unique_any.h"
 
 namespace corvane::posix::rpm {
 
@@ -42,11 +41,14 @@ const Library* Load();
 // A handle that `Free`, librpm's call for it, frees; only made once Load()
 // has answered.
 template <typename T, auto Free>
-struct Freer {
-  void operator()(T handle) const { (Load()->*Free)(handle); }
+struct HandleTraits {
+  using Type = T;
+  static T Invalid() { return nullptr; }
+  static bool Valid(T handle) { return handle != nullptr; }
+  void Close(T handle) const { (Load()->*Free)(handle); }
 };
 template <typename T, auto Free>
-using Handle = std::unique_ptr<std::remove_pointer_t<T>, Freer<T, Free>>;
+using Handle = UniqueAny<HandleTraits<T, Free>>;
 
 using Transaction = Handle<rpmts, &Library::rpmtsFree>;
 using Iterator = Handle<rpmdbMatchIterator, &Library::rpmdbFreeIterator>;
