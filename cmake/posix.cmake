@@ -11,7 +11,6 @@ target_sources(corvane_platform PRIVATE
   platform/posix/packages/large_pages.cpp
   platform/posix/packages/recorded_database.cpp
   platform/posix/packages/recorded_files.cpp
-  platform/posix/packages/text_blocks.cpp
   platform/posix/posix_platform.cpp
   platform/posix/standard_output.cpp
   platform/posix/text_conversion.cpp

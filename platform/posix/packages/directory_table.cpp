@@ -1,6 +1,32 @@
 #include "platform/posix/packages/directory_table.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace corvane::posix {
+
+DirectoryTable::~DirectoryTable() {
+  for (const Block& block : blocks_) FreeLarge(block.bytes, block.size);
+}
+
+std::string_view DirectoryTable::Keep(std::string_view text) {
+  if (text.empty()) return {};
+  if (room_ < text.size()) {
+    constexpr std::size_t kLastBlock = 2 * kHugePage;
+    const std::size_t size = std::max(text.size(), std::clamp(kept_, kHugePage, kLastBlock));
+    blocks_.reserve(blocks_.size() + 1);
+    blocks_.push_back({static_cast<char*>(AllocateLarge(size)), size});
+    free_ = blocks_.back().bytes;
+    room_ = size;
+  }
+  char* const at = free_;
+  std::memcpy(at, text.data(), text.size());
+  free_ += text.size();
+  room_ -= text.size();
+  kept_ += text.size();
+  return {at, text.size()};
+}
+
 std::uint32_t DirectoryTable::Number(std::string_view text) {
   if (directories_.empty()) {
     // Room at once for a typical system's directories, as for its files.

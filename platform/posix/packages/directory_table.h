@@ -1,4 +1,5 @@
-// The directories of recorded paths, each numbered once.
+// The directories of recorded paths, each numbered once, and the texts of
+// the recorded paths, each kept once.
 #pragma once
 
 #include <cstddef>
@@ -7,9 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/posix/packages/directory_resolver.h"
 #include "platform/posix/packages/large_pages.h"
-#include "platform/posix/packages/text_blocks.h"
+#include "platform/posix/packages/text_hash.h"
 
 namespace corvane::posix {
 
@@ -18,31 +18,45 @@ class DirectoryTable {
   static constexpr std::uint32_t kRoot = 0;
   static constexpr std::uint32_t kNoParent = ~std::uint32_t{0};
 
-  // Texts are kept in blocks of `first_block` bytes and more (TextBlocks).
-  explicit DirectoryTable(std::size_t first_block) : texts_(first_block) {}
+  DirectoryTable() = default;
+  DirectoryTable(const DirectoryTable&) = delete;
+  DirectoryTable& operator=(const DirectoryTable&) = delete;
+  ~DirectoryTable();
 
   // The number of the absolute directory `text` ("" for the root, no
   // trailing '/'), which is added when new, and so are the directories
-  // above it. Asking for the same one as last time is cheap: lists come
-  // sorted, so most paths are in the directory of the one before.
+  // above it.
   std::uint32_t Number(std::string_view text);
   std::size_t size() const { return directories_.size(); }
   std::string_view text(std::uint32_t number) const { return directories_[number].text; }
   std::uint32_t parent(std::uint32_t number) const { return directories_[number].parent; }
 
-  // A copy of `text` that stays valid as long as the table.
-  std::string_view Keep(std::string_view text) { return texts_.Keep(text); }
+  // A copy of `text` that stays where it is as long as the table; bad_alloc
+  // leaves the table as it was.
+  std::string_view Keep(std::string_view text);
 
  private:
   struct Directory {
     std::string_view text;
     std::uint32_t parent;
   };
+  struct Block {
+    char* bytes;
+    std::size_t size;
+  };
 
   std::vector<Directory, LargeAllocator<Directory>> directories_;
   std::unordered_map<std::string_view, std::uint32_t, TextHash, std::equal_to<>> numbers_;
+  // Lists come sorted, so most paths are in the directory of the one
+  // before: asking the map only for a new one made `corvane /l` XX% faster.
   std::uint32_t last_ = kRoot;
-  TextBlocks texts_;
+
+  // Texts are copied into blocks from AllocateLarge, a huge page first and
+  // each later one as large as all before it, up to a few huge pages.
+  std::vector<Block> blocks_;
+  char* free_ = nullptr;  // the unused end of the last block
+  std::size_t room_ = 0;
+  std::size_t kept_ = 0;  // bytes in all blocks
 };
 
 }  // namespace corvane::posix

@@ -57,7 +57,7 @@ class RecordedFiles {
   bool Next(File* file);
 
   // Names and directories of a whole system take a huge page or more.
-  DirectoryTable directories_{kHugePage};
+  DirectoryTable directories_;
   std::vector<File, LargeAllocator<File>> files_;
 
   std::size_t limit_ = 0;

@@ -2,20 +2,19 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <string_view>
 
 namespace corvane::posix {
 
-// The standard library's: a word-at-a-time hash of our own measured less
-// than 4% faster on every bench row, short of what a hand-written one must pay.
-inline std::uint64_t HashText(std::string_view text) { return std::hash<std::string_view>{}(text); }
-
-// Hashes std::string keys and std::string_view look-ups alike.
+// The standard library's, for std::string keys and std::string_view
+// look-ups alike: a word-at-a-time hash of our own measured less than 4%
+// faster on every bench row, short of what a hand-written one must pay.
 struct TextHash {
   using is_transparent = void;
-  std::size_t operator()(std::string_view text) const { return HashText(text); }
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
 };
 
 }  // namespace corvane::posix
