@@ -27,12 +27,16 @@ class DpkgDatabase final : public RecordedDatabase {
 
  private:
   std::uint32_t OpenRecords() override { return lists_.Open(); }
-  // Walks every list (DpkgLists::WalkAll), giving where each recorded file
-  // lands. A path ending in '/', or diverted to nowhere, names no file.
+  // Walks every list, a second thread reading ahead, giving where each
+  // recorded file lands. A path ending in '/', or diverted to nowhere,
+  // names no file.
   std::uint32_t WalkRecords(const AddFile& add) override {
-    return lists_.WalkAll([&](std::string_view path, std::size_t list) {
-      if (const ListedPath at = SplitPath(lists_.Land(path, list)); !at.name.empty()) add(at);
-    });
+    return lists_.Walk(
+        [&](std::string_view path, std::size_t list) {
+          if (const ListedPath at = SplitPath(lists_.Land(path, list)); !at.name.empty()) add(at);
+          return false;
+        },
+        {}, /*keep=*/false, /*ahead=*/true);
   }
   // Reads the lists up to the end of the one that answers, parsing only the
   // lines that end in a name that lands at the asked one, and keeps them
@@ -44,7 +48,7 @@ class DpkgDatabase final : public RecordedDatabase {
           const ListedPath at = SplitPath(lists_.Land(path, list));
           return !at.name.empty() && visit(at);
         },
-        lists_.Endings(asked.name), /*keep=*/true);
+        lists_.Endings(asked.name), /*keep=*/true, /*ahead=*/false);
   }
 
   DpkgLists lists_;

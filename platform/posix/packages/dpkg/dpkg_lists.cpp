@@ -9,6 +9,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/error_codes.h"
+#include "platform/posix/packages/dpkg/list_reader.h"
 #include "platform/posix/packages/package_database.h"
 
 namespace corvane::posix {
@@ -34,12 +35,10 @@ bool IsDigest(const char* text) {
   return bad == 0;
 }
 
-bool NamesFile(std::string_view path) {
-  return !path.empty() && path[0] == '/' && path.find('\0') == std::string_view::npos;
-}
-
-}  // namespace
-
+// The path the md5sums line `line` (without its '\n') records, as an
+// absolute path with one '/' in front however many the line has; empty when
+// the line is not "<32 hex digits><two spaces><path>". The byte before the
+// path may be rewritten to that '/'.
 std::string_view RecordedPath(std::span<char> line) {
   if (line.size() <= kDigestLength + 2 || !IsDigest(line.data()) || line[kDigestLength] != ' ' ||
       line[kDigestLength + 1] != ' ')
@@ -52,9 +51,63 @@ std::string_view RecordedPath(std::span<char> line) {
   return std::string_view(line.data() + start - 1, line.size() - start + 1);
 }
 
+// Whether the line from `line` up to `next` (past its '\n') ends in one of
+// `names` (each a name and a '\n') as the whole last component of its path.
+// Comparing a line's end with the names is cheaper than parsing it: a file
+// no package has is answered in two thirds of the time.
+bool EndsInName(const char* line, const char* next, std::span<const std::string> names) {
+  for (const std::string& name : names) {
+    if (static_cast<std::size_t>(next - line) <= name.size()) continue;
+    const char* const start = next - name.size();
+    if (std::memcmp(start, name.data(), name.size()) == 0 && (start[-1] == '/' || start[-1] == ' '))
+      return true;
+  }
+  return false;
+}
+
+// Whether a diversion's target is a path at all.
+bool NamesFile(std::string_view path) {
+  return !path.empty() && path[0] == '/' && path.find('\0') == std::string_view::npos;
+}
+
+// The package whose list is the file `file_name`: the name without
+// ".md5sums" and without its ":architecture".
 std::string_view PackageOfList(std::string_view file_name) {
   file_name.remove_suffix(kListSuffix.size());
   return file_name.substr(0, file_name.find(':'));
+}
+
+}  // namespace
+
+std::uint32_t DpkgLists::Walk(const Visit& visit, std::span<const std::string> names, bool keep,
+                              bool ahead) {
+  ListReader reader(
+      lists_.size(), [this](std::size_t list, UniqueFd* fd) { return TakeList(list, fd); },
+      keep ? ListReader::Done([this](std::size_t list, UniqueFd fd) { KeepList(list, std::move(fd)); })
+           : ListReader::Done(),
+      ahead);
+  bool stopped = false;
+  for (ListReader::Piece piece; !stopped && reader.Next(&piece);) {
+    if (piece.failure != 0) return WindowsErrorFromErrno(piece.failure);
+    for (char *line = piece.lines.data(), *end = line + piece.lines.size(); !stopped && line < end;) {
+      char* const next = static_cast<char*>(std::memchr(line, '\n', end - line)) + 1;
+      const std::string_view path = names.empty() || EndsInName(line, next, names)
+                                        ? RecordedPath(std::span<char>(line, next - 1))
+                                        : std::string_view();
+      line = next;
+      if (!path.empty() && path.find('\0') == std::string_view::npos)
+        stopped = visit(path, piece.list);
+    }
+  }
+  if (!stopped) return kErrorSuccess;
+  if (const int failure = reader.failure_read(); failure != 0) return WindowsErrorFromErrno(failure);
+  for (std::size_t list = reader.unopened(); list < lists_.size(); ++list) {
+    UniqueFd fd;
+    if (const int failure = TakeList(list, &fd); failure != 0 && failure != ENOENT)
+      return WindowsErrorFromErrno(failure);
+    if (keep && fd.valid()) KeepList(list, std::move(fd));
+  }
+  return kErrorSuccess;
 }
 
 std::uint32_t DpkgLists::Open() {
@@ -101,42 +154,39 @@ int DpkgLists::ReadDiversions() {
   if (!S_ISREG(status.st_mode)) return EACCES;
   // Three lines a diversion: the file, where it goes, and the package that
   // diverts it; the first of two for one file counts.
-  LineReader reader;
-  reader.Start(fd.get());
+  ListReader reader(1, [&](std::size_t, UniqueFd* opened) { return *opened = std::move(fd), 0; });
   std::string fields[3];
   int filled = 0;
-  std::span<char> lines;
-  int failure;
-  while ((failure = reader.Next(&lines)) == 0 && !lines.empty()) {
-    for (std::string_view rest(lines.data(), lines.size()); !rest.empty();) {
+  for (ListReader::Piece piece; reader.Next(&piece);) {
+    if (piece.failure != 0) return piece.failure;
+    for (std::string_view rest(piece.lines.data(), piece.lines.size()); !rest.empty();) {
       const std::size_t end = rest.find('\n');
       fields[filled++].assign(rest.substr(0, end));
       rest.remove_prefix(end + 1);
       if (filled < 3) continue;
       filled = 0;
-      diversions_.try_emplace(std::move(fields[0]), Diversion{std::move(fields[1]), std::move(fields[2])});
+      diversions_.try_emplace(std::move(fields[0]),
+                              Diversion{std::move(fields[1]), std::move(fields[2])});
     }
-  }
-  return failure;
-}
-
-int DpkgLists::OpenList(std::size_t list, int* fd) const {
-  const unsigned char type = lists_[list].type;
-  if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN) return EACCES;
-  // Not blocking: a link to a pipe is turned down below instead of hanging here.
-  *fd = openat(info_.get(), lists_[list].name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (*fd < 0) return errno;
-  struct stat status;
-  if (type != DT_REG && (fstat(*fd, &status) != 0 || !S_ISREG(status.st_mode))) {
-    close(*fd);
-    return EACCES;
   }
   return 0;
 }
 
-int DpkgLists::TakeList(std::size_t list, int* fd) {
+int DpkgLists::OpenList(std::size_t list, UniqueFd* fd) const {
+  const unsigned char type = lists_[list].type;
+  if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN) return EACCES;
+  // Not blocking: a link to a pipe is turned down below instead of hanging here.
+  fd->reset(openat(info_.get(), lists_[list].name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd->valid()) return errno;
+  struct stat status;
+  if (type != DT_REG && fstat(fd->get(), &status) != 0) return errno;
+  if (type != DT_REG && !S_ISREG(status.st_mode)) return EACCES;
+  return 0;
+}
+
+int DpkgLists::TakeList(std::size_t list, UniqueFd* fd) {
   if (list < kept_.size() && kept_[list].valid()) {
-    *fd = kept_[list].release();
+    *fd = std::move(kept_[list]);
     --kept_count_;
     return 0;
   }

@@ -2,95 +2,29 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "platform/posix/packages/large_pages.h"
 
 namespace corvane::posix {
-namespace {
 
-// ReadList's answer when the caller wants no more.
-constexpr int kStopped = -1;
-constexpr std::size_t kFirstCapacity = 64 * 1024;
-
-}  // namespace
-
-void LineBuffer::Grow(std::size_t larger, std::size_t keep) {
-  auto bigger = std::make_unique_for_overwrite<char[]>(larger);
-  if (keep > 0) std::memcpy(bigger.get(), bytes, keep);
-  grown = std::move(bigger);
-  bytes = grown.get();
-  capacity = larger;
-}
-
-int LineBuffer::Read(int fd, off_t* offset, bool* ended) {
-  const std::size_t asked = capacity - filled;
-  ssize_t got;
-  while ((got = pread(fd, bytes + filled, asked, *offset)) < 0 && errno == EINTR) {
+ListReader::ListReader(std::size_t count, Opener open, Done done, bool ahead)
+    : count_(count),
+      open_(std::move(open)),
+      done_(std::move(done)),
+      slot_count_(ahead ? kSlots : 1),
+      // The slots of a second thread together fill one huge page: a single
+      // fault instead of 512.
+      block_(AllocateLarge(slot_count_ * kSlotBytes)) {
+  for (std::size_t s = 0; s < slot_count_; ++s) {
+    slots_[s].bytes = static_cast<char*>(block_) + s * kSlotBytes;
+    slots_[s].capacity = kSlotBytes;
   }
-  if (got < 0) return errno;
-  *offset += got;
-  filled += static_cast<std::size_t>(got);
-  // No read is needed to learn that a regular file ended; the short read
-  // leaves room for the last '\n'.
-  *ended = static_cast<std::size_t>(got) < asked;
-  if (*ended && filled > 0 && bytes[filled - 1] != '\n') bytes[filled++] = '\n';
-  return 0;
-}
-
-std::size_t LineBuffer::WholeLinesEnd(std::size_t from) const {
-  std::size_t end = filled;
-  while (end > from && bytes[end - 1] != '\n') --end;
-  return end;
-}
-
-void LineReader::Start(int fd) {
-  fd_ = fd;
-  buffer_.filled = handed_ = 0;
-  offset_ = 0;
-  ended_ = false;
-}
-
-int LineReader::Next(std::span<char>* lines) {
-  // What was handed out is done with; an incomplete line moves to the front.
-  LineBuffer& buffer = buffer_;
-  buffer.filled -= handed_;
-  if (handed_ > 0) std::memmove(buffer.bytes, buffer.bytes + handed_, buffer.filled);
-  handed_ = 0;
-  *lines = {};
-  while (!ended_) {
-    // A line longer than the buffer: it grows to hold it.
-    if (buffer.filled == buffer.capacity)
-      buffer.Grow(std::max(buffer.capacity * 2, kFirstCapacity), buffer.filled);
-    // Only the bytes read now can end the last whole line.
-    const std::size_t fresh = buffer.filled;
-    if (const int failure = buffer.Read(fd_, &offset_, &ended_); failure != 0) return failure;
-    handed_ = ended_ ? buffer.filled : buffer.WholeLinesEnd(fresh);
-    if (handed_ > fresh || (ended_ && handed_ > 0)) {
-      *lines = {buffer.bytes, handed_};
-      return 0;
-    }
-    handed_ = 0;
-  }
-  return 0;
-}
-
-ReadAhead::ReadAhead(std::size_t count, Opener open) : count_(count), open_(std::move(open)) {
-  // The slots together fill one huge page: a single fault instead of 512.
-  try {
-    block_ = AllocateLarge(kSlots * kSlotBytes);
-  } catch (const std::bad_alloc&) {
-    return;
-  }
-  for (std::size_t s = 0; s < kSlots; ++s) {
-    slots_[s].buffer.bytes = static_cast<char*>(block_) + s * kSlotBytes;
-    slots_[s].buffer.capacity = kSlotBytes;
-  }
-  filling_ = &slots_[0];
+  if (!ahead) return;
   try {
     thread_ = std::thread([this] { Read(); });
   } catch (const std::system_error&) {
@@ -98,7 +32,7 @@ ReadAhead::ReadAhead(std::size_t count, Opener open) : count_(count), open_(std:
   }
 }
 
-ReadAhead::~ReadAhead() {
+ListReader::~ListReader() {
   if (thread_.joinable()) {
     {
       const std::lock_guard lock(mutex_);
@@ -107,109 +41,158 @@ ReadAhead::~ReadAhead() {
     changed_.notify_all();
     thread_.join();
   }
-  if (block_ != nullptr) FreeLarge(block_, kSlots * kSlotBytes);
+  FreeLarge(block_, slot_count_ * kSlotBytes);
 }
 
-bool ReadAhead::Next(Piece* piece) {
+bool ListReader::Next(Piece* piece) {
   if (reading_ != nullptr && next_piece_ < reading_->count) {
     *piece = reading_->pieces[next_piece_++];
     return true;
   }
-  std::unique_lock lock(mutex_);
-  if (reading_ != nullptr) {
-    ++consumed_;
-    reading_ = nullptr;
-    changed_.notify_all();
+  if (!thread_.joinable()) {
+    // The one slot is read into again, from the line the last piece left incomplete.
+    reading_ = filling_;
+    do {
+      if (!more_) return false;
+      Carry(filling_);
+      more_ = Fill();
+    } while (filling_->count == 0);
+  } else {
+    std::unique_lock lock(mutex_);
+    if (reading_ != nullptr) {
+      ++consumed_;
+      reading_ = nullptr;
+      changed_.notify_all();
+    }
+    changed_.wait(lock, [this] { return consumed_ < handed_ || done_reading_; });
+    if (consumed_ == handed_) return false;
+    reading_ = &slots_[consumed_ % kSlots];
   }
-  changed_.wait(lock, [this] { return consumed_ < handed_ || done_; });
-  if (consumed_ == handed_) return false;
-  reading_ = &slots_[consumed_ % kSlots];
-  lock.unlock();
   next_piece_ = 1;
   *piece = reading_->pieces[0];
   return true;
 }
 
-void ReadAhead::Read() {
-  for (std::size_t list = 0; list < count_; ++list) {
-    int fd = -1;
-    int failure = open_(list, &fd);
-    if (failure == ENOENT) continue;
-    if (failure == 0) {
-      try {
-        failure = ReadList(list, fd);
-      } catch (const std::bad_alloc&) {
-        failure = ENOMEM;
-      }
-      close(fd);
-    }
-    if (failure == kStopped) break;
-    if (failure != 0) {
-      const std::size_t end = filling_->buffer.filled;
-      if (filling_->count == kPiecesPerSlot && !Hand(end)) break;
-      AddPiece(list, filling_->buffer.filled, filling_->buffer.filled, failure);
-      break;
-    }
-  }
-  const std::lock_guard lock(mutex_);
-  if (filling_->count > 0) ++handed_;
-  done_ = true;
-  changed_.notify_all();
+int ListReader::failure_read() const {
+  for (std::size_t p = next_piece_; reading_ != nullptr && p < reading_->count; ++p)
+    if (reading_->pieces[p].failure != 0) return reading_->pieces[p].failure;
+  return failure_;
 }
 
-int ReadAhead::ReadList(std::size_t list, int fd) {
-  // A list adds at most one piece to a slot before the slot is handed over.
-  if (filling_->count == kPiecesPerSlot && !Hand(filling_->buffer.filled)) return kStopped;
-  std::size_t start = filling_->buffer.filled;  // where this list's bytes begin in the slot
-  off_t offset = 0;
-  for (bool ended = false; !ended;) {
-    LineBuffer& buffer = filling_->buffer;
-    if (buffer.filled == buffer.capacity) {
-      const std::size_t end = buffer.WholeLinesEnd(start);
+bool ListReader::Fill() {
+  Slot& slot = *filling_;
+  while (list_ < count_) {
+    if (!fd_.valid()) {
+      // A list adds at most one piece to a slot before the slot is handed over.
+      if (slot.count == kPiecesPerSlot) break;
+      if (const int failure = open_(list_, &fd_); failure == ENOENT) {
+        ++list_;
+        continue;
+      } else if (failure != 0) {
+        failure_ = failure, list_ = count_;
+        break;
+      }
+      offset_ = 0;
+      start_ = slot.filled;
+    }
+    if (slot.filled == slot.capacity) {
+      std::size_t end = slot.filled;
+      while (end > start_ && slot.bytes[end - 1] != '\n') --end;
       if (end == 0) {
-        // One line longer than a slot: this slot grows to hold it.
-        buffer.Grow(buffer.capacity * 2, buffer.filled);
+        // One line longer than a slot: the slot grows to hold it.
+        auto grown = std::make_unique_for_overwrite<char[]>(slot.capacity * 2);
+        std::memcpy(grown.get(), slot.bytes, slot.filled);
+        slot.grown = std::move(grown);
+        slot.bytes = slot.grown.get();
+        slot.capacity *= 2;
         continue;
       }
       // The incomplete line goes on in the next slot.
-      if (end > start) AddPiece(list, start, end, 0);
-      if (!Hand(end)) return kStopped;
-      start = 0;
-      continue;
+      if (end > start_) AddPiece(start_, end, 0);
+      start_ = 0;
+      carry_ = end;
+      return true;
     }
-    if (const int failure = buffer.Read(fd, &offset, &ended); failure != 0) return failure;
+    const std::size_t asked = slot.capacity - slot.filled;
+    ssize_t got;
+    while ((got = pread(fd_.get(), slot.bytes + slot.filled, asked, offset_)) < 0 && errno == EINTR) {
+    }
+    if (got < 0) {
+      failure_ = errno, list_ = count_;
+      fd_.reset();
+      break;
+    }
+    offset_ += got;
+    slot.filled += static_cast<std::size_t>(got);
+    // No read is needed to learn that a regular file ended; the short read
+    // leaves room for a last '\n'.
+    if (static_cast<std::size_t>(got) < asked) {
+      if (slot.filled > start_ && slot.bytes[slot.filled - 1] != '\n') slot.bytes[slot.filled++] = '\n';
+      if (slot.filled > start_) AddPiece(start_, slot.filled, 0);
+      if (done_) done_(list_, std::move(fd_));
+      fd_.reset();
+      ++list_;
+    }
   }
-  if (filling_->buffer.filled > start) AddPiece(list, start, filling_->buffer.filled, 0);
-  return 0;
+  carry_ = slot.filled;
+  if (list_ < count_ || (failure_ != 0 && slot.count == kPiecesPerSlot)) return true;
+  if (failure_ != 0) AddPiece(slot.filled, slot.filled, std::exchange(failure_, 0));
+  return false;
 }
 
-bool ReadAhead::Hand(std::size_t carry_from) {
+void ListReader::Carry(Slot* next) {
   Slot* const full = filling_;
+  const std::size_t carried = full->filled - carry_;
+  if (next == full) {
+    std::memmove(full->bytes, full->bytes + carry_, carried);
+  } else {
+    if (next->capacity < carried) {
+      next->grown = std::make_unique_for_overwrite<char[]>(carried);
+      next->bytes = next->grown.get();
+      next->capacity = carried;
+    }
+    std::memcpy(next->bytes, full->bytes + carry_, carried);
+  }
+  next->filled = carried;
+  next->count = 0;
+  filling_ = next;
+}
+
+void ListReader::Read() {
+  for (bool more = true; more;) {
+    try {
+      more = Fill();
+    } catch (const std::bad_alloc&) {
+      failure_ = ENOMEM, list_ = count_;
+      fd_.reset();
+      more = true;  // the failure becomes the last piece
+      continue;
+    }
+    if (more && !Hand()) break;
+  }
+  const std::lock_guard lock(mutex_);
+  if (filling_->count > 0) ++handed_;
+  done_reading_ = true;
+  changed_.notify_all();
+}
+
+bool ListReader::Hand() {
   std::unique_lock lock(mutex_);
-  if (full->count > 0) {
+  if (filling_->count > 0) {
     ++handed_;
     changed_.notify_all();
   }
   changed_.wait(lock, [this] { return stopping_ || handed_ - consumed_ < kSlots; });
   if (stopping_) return false;
+  // A slot with no pieces was not handed over and is filled again.
   Slot* const next = &slots_[handed_ % kSlots];
   lock.unlock();
-  // A slot with no pieces was not handed over and is filled again.
-  const std::size_t carried = full->buffer.filled - carry_from;
-  if (next == full) {
-    std::memmove(full->buffer.bytes, full->buffer.bytes + carry_from, carried);
-  } else {
-    next->count = 0;
-    if (next->buffer.capacity < carried) next->buffer.Grow(carried, 0);
-    std::memcpy(next->buffer.bytes, full->buffer.bytes + carry_from, carried);
-  }
-  next->buffer.filled = carried;
-  filling_ = next;
+  Carry(next);
   return true;
 }
 
-void ReadAhead::AddPiece(std::size_t list, std::size_t begin, std::size_t end, int failure) {
-  filling_->pieces[filling_->count++] = {list, {filling_->buffer.bytes + begin, end - begin}, failure};
+void ListReader::AddPiece(std::size_t begin, std::size_t end, int failure) {
+  filling_->pieces[filling_->count++] = {list_, {filling_->bytes + begin, end - begin}, failure};
 }
 
 }  // namespace corvane::posix
