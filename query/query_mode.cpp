@@ -12,6 +12,14 @@ void Empty(char16_t (&buffer)[N]) {
   std::fill(buffer, buffer + N, u'\0');
 }
 
+// Empties a buffer only this file writes, always with a terminator and
+// zeros after it: up to the terminator is all there is to clear. Emptying
+// whole 4,097-character buffers took a quarter of `corvane /usr/bin/*`'s
+// instructions on Linux.
+void Clear(char16_t* buffer) {
+  for (; *buffer != 0; ++buffer) *buffer = 0;
+}
+
 // Appends up to `limit` characters of `text` (which need not be terminated
 // within them) at `length`; false when they do not all fit before the
 // buffer's last slot, which always stays a terminator.
@@ -33,7 +41,7 @@ std::uint32_t QueryMode::Run(int count, const char16_t* const* names) {
 
 void QueryMode::QueryName(const char16_t* name) {
   char16_t(&input)[kPathBufferSize] = input_;
-  Empty(input);
+  Clear(input);
   std::size_t length = 0;
   if (!Append(input, length, name, kPathBufferSize)) {
     // Too long for a path buffer: searching the cut text could name another
@@ -42,7 +50,7 @@ void QueryMode::QueryName(const char16_t* name) {
     return;
   }
 
-  Empty(prefix_);
+  Clear(prefix_);
   const char16_t separator = platform_.DirectorySeparator();
   std::size_t prefix_length = 0;
   for (std::size_t i = 0; input[i] != 0; ++i)
@@ -62,7 +70,7 @@ void QueryMode::QueryName(const char16_t* name) {
 void QueryMode::ExamineMatch() {
   char16_t(&input)[kPathBufferSize] = input_;
   char16_t(&full_path)[kPathBufferSize] = full_path_;
-  Empty(input);
+  Clear(input);
   std::size_t length = 0;
   Append(input, length, prefix_, kMaxPath);
   if (!Append(input, length, find_.cFileName, kMaxPath)) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -72,8 +73,11 @@ struct Search {
   std::string pattern;
 };
 
+// Only the name and its terminator are written: what follows it is never
+// read, and clearing the whole record took a third of the time of a
+// pattern over 100,000 files.
 void Deliver(std::string_view name, FindData* data) {
-  *data = FindData{};
+  std::memset(data, 0, offsetof(FindData, cFileName));
   WidenName(name, data->cFileName);
 }
 
