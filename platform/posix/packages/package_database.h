@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 
 namespace corvane::posix {
@@ -15,16 +14,13 @@ namespace corvane::posix {
 struct ListedPath {
   std::string_view directory;
   std::string_view name;
-  std::size_t size() const { return directory.size() + 1 + name.size(); }
 };
 
 // Splits the absolute `path` at its last '/': the directory of "/name" is "".
 inline ListedPath SplitPath(std::string_view path) {
-  // memrchr: paths are long and their last components short.
-  const void* const slash = path.empty() ? nullptr : memrchr(path.data(), '/', path.size());
-  if (slash == nullptr) return {std::string_view(), path};
-  const auto at = static_cast<std::size_t>(static_cast<const char*>(slash) - path.data());
-  return {path.substr(0, at), path.substr(at + 1)};
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return {std::string_view(), path};
+  return {path.substr(0, slash), path.substr(slash + 1)};
 }
 
 class PackageDatabase {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/platform.h"
 #include "platform/posix/error_codes.h"
