@@ -22,7 +22,6 @@ ListReader::ListReader(std::size_t count, Opener open, Done done, bool ahead)
       block_(AllocateLarge(slot_count_ * kSlotBytes)) {
   for (std::size_t s = 0; s < slot_count_; ++s) {
     slots_[s].bytes = static_cast<char*>(block_) + s * kSlotBytes;
-    slots_[s].capacity = kSlotBytes;
   }
   if (!ahead) return;
   try {
@@ -76,7 +75,7 @@ bool ListReader::Next(Piece* piece) {
 int ListReader::failure_read() const {
   for (std::size_t p = next_piece_; reading_ != nullptr && p < reading_->count; ++p)
     if (reading_->pieces[p].failure != 0) return reading_->pieces[p].failure;
-  return failure_;
+  return 0;
 }
 
 bool ListReader::Fill() {
@@ -89,22 +88,19 @@ bool ListReader::Fill() {
         ++list_;
         continue;
       } else if (failure != 0) {
-        failure_ = failure, list_ = count_;
-        break;
+        return Stop(failure);
       }
       offset_ = 0;
       start_ = slot.filled;
     }
-    if (slot.filled == slot.capacity) {
+    if (slot.filled == kSlotBytes) {
       std::size_t end = slot.filled;
       while (end > start_ && slot.bytes[end - 1] != '\n') --end;
+      // A line longer than a slot, 64 times a path's limit, records no path
+      // anyone could ask about: it is read past, not kept, up to its '\n'.
       if (end == 0) {
-        // One line longer than a slot: the slot grows to hold it.
-        auto grown = std::make_unique_for_overwrite<char[]>(slot.capacity * 2);
-        std::memcpy(grown.get(), slot.bytes, slot.filled);
-        slot.grown = std::move(grown);
-        slot.bytes = slot.grown.get();
-        slot.capacity *= 2;
+        slot.filled = 0;
+        skipping_ = true;
         continue;
       }
       // The incomplete line goes on in the next slot.
@@ -113,21 +109,27 @@ bool ListReader::Fill() {
       carry_ = end;
       return true;
     }
-    const std::size_t asked = slot.capacity - slot.filled;
+    const std::size_t asked = kSlotBytes - slot.filled;
     ssize_t got;
     while ((got = pread(fd_.get(), slot.bytes + slot.filled, asked, offset_)) < 0 && errno == EINTR) {
     }
-    if (got < 0) {
-      failure_ = errno, list_ = count_;
-      fd_.reset();
-      break;
-    }
+    if (got < 0) return Stop(errno);
     offset_ += got;
     slot.filled += static_cast<std::size_t>(got);
+    if (skipping_) {
+      // An empty line takes its place, so that the lines still count.
+      const auto* const newline = static_cast<char*>(std::memchr(slot.bytes, '\n', slot.filled));
+      const std::size_t at = newline == nullptr ? slot.filled : newline - slot.bytes;
+      std::memmove(slot.bytes, slot.bytes + at, slot.filled - at);
+      slot.filled -= at;
+      skipping_ = newline == nullptr;
+    }
     // No read is needed to learn that a regular file ended; the short read
     // leaves room for a last '\n'.
     if (static_cast<std::size_t>(got) < asked) {
-      if (slot.filled > start_ && slot.bytes[slot.filled - 1] != '\n') slot.bytes[slot.filled++] = '\n';
+      if (std::exchange(skipping_, false) ||
+          (slot.filled > start_ && slot.bytes[slot.filled - 1] != '\n'))
+        slot.bytes[slot.filled++] = '\n';
       if (slot.filled > start_) AddPiece(start_, slot.filled, 0);
       if (done_) done_(list_, std::move(fd_));
       fd_.reset();
@@ -135,40 +137,29 @@ bool ListReader::Fill() {
     }
   }
   carry_ = slot.filled;
-  if (list_ < count_ || (failure_ != 0 && slot.count == kPiecesPerSlot)) return true;
-  if (failure_ != 0) AddPiece(slot.filled, slot.filled, std::exchange(failure_, 0));
+  return list_ < count_;
+}
+
+bool ListReader::Stop(int failure) {
+  // The list that failed has added no piece to this slot yet: there is room.
+  fd_.reset();
+  AddPiece(filling_->filled, filling_->filled, failure);
+  list_ = count_;
+  carry_ = filling_->filled;
   return false;
 }
 
 void ListReader::Carry(Slot* next) {
   Slot* const full = filling_;
   const std::size_t carried = full->filled - carry_;
-  if (next == full) {
-    std::memmove(full->bytes, full->bytes + carry_, carried);
-  } else {
-    if (next->capacity < carried) {
-      next->grown = std::make_unique_for_overwrite<char[]>(carried);
-      next->bytes = next->grown.get();
-      next->capacity = carried;
-    }
-    std::memcpy(next->bytes, full->bytes + carry_, carried);
-  }
+  std::memmove(next->bytes, full->bytes + carry_, carried);
   next->filled = carried;
   next->count = 0;
   filling_ = next;
 }
 
 void ListReader::Read() {
-  for (bool more = true; more;) {
-    try {
-      more = Fill();
-    } catch (const std::bad_alloc&) {
-      failure_ = ENOMEM, list_ = count_;
-      fd_.reset();
-      more = true;  // the failure becomes the last piece
-      continue;
-    }
-    if (more && !Hand()) break;
+  while (Fill() && Hand()) {
   }
   const std::lock_guard lock(mutex_);
   if (filling_->count > 0) ++handed_;

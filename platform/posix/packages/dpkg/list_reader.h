@@ -14,7 +14,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -64,9 +63,7 @@ class ListReader {
   // Read bytes handed over together: pieces of one list or of several.
   struct Slot {
     char* bytes = nullptr;
-    std::size_t capacity = 0;
     std::size_t filled = 0;
-    std::unique_ptr<char[]> grown;  // its bytes, once a line outgrew it
     Piece pieces[kPiecesPerSlot];
     std::size_t count = 0;
   };
@@ -75,6 +72,8 @@ class ListReader {
   // or every list is read (false); carry_ is then where the bytes the next
   // slot starts with begin.
   bool Fill();
+  // Ends the reading with `failure` as its last piece: false.
+  bool Stop(int failure);
   // Starts filling `next` with the bytes from carry_ on of the slot filled.
   void Carry(Slot* next);
   // The thread's work.
@@ -99,7 +98,7 @@ class ListReader {
   off_t offset_ = 0;      // where its next bytes are
   std::size_t start_ = 0;  // where its bytes begin in the slot
   std::size_t carry_ = 0;
-  int failure_ = 0;  // the errno that ended the reading, until it is a piece
+  bool skipping_ = false;  // whether a line too long for a slot is being read past
   bool more_ = true;
 
   std::mutex mutex_;
