@@ -6,7 +6,7 @@ target_sources(corvane_platform PRIVATE
   platform/posix/packages/chosen_database.cpp
   platform/posix/packages/directory_resolver.cpp
   platform/posix/packages/directory_table.cpp
-  platform/posix/packages/dpkg/dpkg_lists.cpp
+  platform/posix/packages/dpkg/dpkg_database.cpp
   platform/posix/packages/dpkg/list_reader.cpp
   platform/posix/packages/large_pages.cpp
   platform/posix/packages/recorded_database.cpp

@@ -1,4 +1,4 @@
-#include "platform/posix/packages/dpkg/dpkg_lists.h"
+#include "platform/posix/packages/dpkg/dpkg_database.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -80,7 +80,7 @@ std::string_view PackageOfList(std::string_view file_name) {
 
 }  // namespace
 
-std::uint32_t DpkgLists::Walk(const Visit& visit, std::span<const std::string> names, bool keep,
+std::uint32_t DpkgDatabase::Walk(const Visit& visit, std::span<const std::string> names, bool keep,
                               bool ahead) {
   ListReader reader(
       lists_.size(), [this](std::size_t list, UniqueFd* fd) { return TakeList(list, fd); },
@@ -111,7 +111,7 @@ std::uint32_t DpkgLists::Walk(const Visit& visit, std::span<const std::string> n
   return kErrorSuccess;
 }
 
-std::uint32_t DpkgLists::Open() {
+std::uint32_t DpkgDatabase::OpenRecords() {
   if (const int failure = ReadDiversions(); failure != 0) return WindowsErrorFromErrno(failure);
   for (const auto& [from, diversion] : diversions_) {
     if (diverted_sizes_.size() <= from.size()) diverted_sizes_.resize(from.size() + 1);
@@ -145,7 +145,7 @@ std::uint32_t DpkgLists::Open() {
   return kErrorSuccess;
 }
 
-int DpkgLists::ReadDiversions() {
+int DpkgDatabase::ReadDiversions() {
   // Not blocking, and only a regular file is read: a pipe or a device would
   // hang the run or never end.
   UniqueFd fd(open((root_ + "/diversions").c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -173,7 +173,7 @@ int DpkgLists::ReadDiversions() {
   return 0;
 }
 
-int DpkgLists::OpenList(std::size_t list, UniqueFd* fd) const {
+int DpkgDatabase::OpenList(std::size_t list, UniqueFd* fd) const {
   const unsigned char type = lists_[list].type;
   if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN) return EACCES;
   // Not blocking: a link to a pipe is turned down below instead of hanging here.
@@ -185,7 +185,7 @@ int DpkgLists::OpenList(std::size_t list, UniqueFd* fd) const {
   return 0;
 }
 
-int DpkgLists::TakeList(std::size_t list, UniqueFd* fd) {
+int DpkgDatabase::TakeList(std::size_t list, UniqueFd* fd) {
   if (list < kept_.size() && kept_[list].valid()) {
     *fd = std::move(kept_[list]);
     --kept_count_;
@@ -194,14 +194,33 @@ int DpkgLists::TakeList(std::size_t list, UniqueFd* fd) {
   return OpenList(list, fd);
 }
 
-void DpkgLists::KeepList(std::size_t list, UniqueFd fd) {
+void DpkgDatabase::KeepList(std::size_t list, UniqueFd fd) {
   if (kept_count_ >= keepable_) return;
   if (kept_.empty()) kept_.resize(lists_.size());
   kept_[list] = std::move(fd);
   ++kept_count_;
 }
 
-std::vector<std::string> DpkgLists::Endings(std::string_view name) const {
+std::uint32_t DpkgDatabase::WalkRecords(const AddFile& add) {
+  return Walk(
+      [&](std::string_view path, std::size_t list) {
+        if (const ListedPath at = SplitPath(Land(path, list)); !at.name.empty()) add(at);
+        return false;
+      },
+      {}, /*keep=*/false, /*ahead=*/true);
+}
+
+std::uint32_t DpkgDatabase::SearchAlone(std::string_view, const ListedPath& asked,
+                                        const VisitFile& visit) {
+  return Walk(
+      [&](std::string_view path, std::size_t list) {
+        const ListedPath at = SplitPath(Land(path, list));
+        return !at.name.empty() && visit(at);
+      },
+      Endings(asked.name), /*keep=*/true, /*ahead=*/false);
+}
+
+std::vector<std::string> DpkgDatabase::Endings(std::string_view name) const {
   std::vector<std::string> endings{std::string(name) + '\n'};
   for (const auto& [from, diversion] : diversions_) {
     std::string ending = std::string(SplitPath(from).name) + '\n';
@@ -212,7 +231,7 @@ std::vector<std::string> DpkgLists::Endings(std::string_view name) const {
   return endings;
 }
 
-std::string_view DpkgLists::Land(std::string_view path, std::size_t list) const {
+std::string_view DpkgDatabase::Land(std::string_view path, std::size_t list) const {
   // Most paths have a length no diverted one has: no hashing for those.
   if (path.size() >= diverted_sizes_.size() || !diverted_sizes_[path.size()]) return path;
   const auto diversion = diversions_.find(path);
