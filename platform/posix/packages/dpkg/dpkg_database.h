@@ -33,7 +33,6 @@ class DpkgDatabase final : public RecordedDatabase {
  private:
   // Reads the diversions and finds the lists: kErrorSuccess; 1060 (no such
   // service) when there is no info/ directory; or the failure's code.
-  // bad_alloc when memory runs out, as everywhere here.
   std::uint32_t OpenRecords() override;
   // Walks every list, a second thread reading ahead, giving where each
   // recorded file lands. A path ending in '/', or diverted to nowhere,
@@ -45,34 +44,27 @@ class DpkgDatabase final : public RecordedDatabase {
   std::uint32_t SearchAlone(std::string_view, const ListedPath& asked,
                             const VisitFile& visit) override;
 
-  // Takes the absolute path a line of list `list` records (with one '/' in
-  // front however many the line has): true to stop the walk.
+  // Takes the absolute path a line of list `list` records: true to stop.
   using Visit = std::function<bool(std::string_view path, std::size_t list)>;
-  // Calls `visit` with the path of each line of the form "<32 hex
-  // digits><two spaces><path>" of each list (a path holding a zero byte
-  // names no file and is left out), list by list, in order. When it returns
-  // true, the walk reads no further; the lists after it are still opened,
-  // as one that cannot be read fails every answer. A list removed since
-  // the first question belongs to no package any more and is passed over. Returns
-  // kErrorSuccess or the code of the failure. With `names`, each a file
-  // name and a '\n' (see Endings), only the lines whose path ends in one of
-  // them are parsed and visited. With `keep`, the lists stay open for the
-  // next walk, as many as the limit on descriptors leaves room for; a walk
-  // closes the kept lists it reads. Not opening them twice makes `corvane
-  // /usr/bin/*` about 13% faster. With `ahead`, a second thread reads the
-  // lists (ListReader).
+  // Calls `visit` with the path of each line "<32 hex digits><two spaces>
+  // <path>" of each list in order, with one '/' in front however many the
+  // line has (a path with a zero byte names no file). After a visit returns
+  // true nothing more is read, but the lists after it are still opened: one
+  // that cannot be read fails every answer. A list removed meanwhile
+  // belongs to no package and is passed over. With `names` (each a name and
+  // a '\n', see Endings) only the lines that end in one are parsed. With
+  // `keep`, the lists stay open for the next walk, as many as the limit on
+  // descriptors leaves room for: `corvane /usr/bin/*` 13% faster. With
+  // `ahead`, a second thread reads them. kErrorSuccess or the failure.
   std::uint32_t Walk(const Visit& visit, std::span<const std::string> names, bool keep,
                      bool ahead);
-
   // The last components that lines land at `name` from, each with a '\n':
   // `name` itself and those of the diverted files put there.
   std::vector<std::string> Endings(std::string_view name) const;
-
   // Where the diversions put the file that list `list` records at `path`:
   // `path` itself, or another path; empty when that names no file.
   std::string_view Land(std::string_view path, std::size_t list) const;
 
- private:
   struct List {
     std::string name;
     unsigned char type;  // as the directory says (DT_REG, ...)
@@ -86,8 +78,7 @@ class DpkgDatabase final : public RecordedDatabase {
   // file; EACCES when it is not a regular file; or the errno of the failure.
   int ReadDiversions();
   // Opens list `list` as *fd: 0; ENOENT when it is gone; EACCES when it is
-  // not a regular file (Windows denies access to a directory opened as a
-  // file, and a pipe or device is no list either); or the errno.
+  // no regular file (as Windows denies a directory opened as a file); or the errno.
   int OpenList(std::size_t list, UniqueFd* fd) const;
   // Takes list `list` as *fd: the descriptor kept from an earlier walk, or
   // as OpenList opens it. Reading starts from its beginning.
