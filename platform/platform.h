@@ -167,9 +167,10 @@ class Platform {
   // it looks in: through its last DirectorySeparator(), or none. Windows,
   // which reads more into a name, says so in its own.
   virtual std::size_t DirectoryPrefixLength(const char16_t* name) const {
+    const char16_t separator = DirectorySeparator();
     std::size_t length = 0;
     for (std::size_t i = 0; name[i] != 0; ++i)
-      if (name[i] == DirectorySeparator()) length = i + 1;
+      if (name[i] == separator) length = i + 1;
     return length;
   }
   // The process exit status that carries `run_status` on this platform.

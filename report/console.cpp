@@ -12,8 +12,8 @@ constexpr std::size_t kMaxBytesPerCharacter = 4;
 
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
-// Collects one message as standard output takes it: a console the wide
-// text itself, anything else its bytes in the system's code page. A message
+// Collects one message as standard output takes it: a console, the wide
+// text itself; anything else, its bytes in the system's code page. A message
 // longer than the chunk goes out in several pieces rather than being cut.
 class MessageOut {
  public:
@@ -67,8 +67,10 @@ class MessageOut {
     return take;
   }
   void Flush() {
-    if (used_ > 0 && console_) platform_.WriteConsoleW(wide_.data(), used_);
-    if (used_ > 0 && !console_) platform_.WriteStandardOutput(chunk_.data(), used_);
+    if (used_ > 0 && console_)
+      platform_.WriteConsoleW(wide_.data(), used_);
+    else if (used_ > 0)
+      platform_.WriteStandardOutput(chunk_.data(), used_);
     used_ = 0;
   }
 
