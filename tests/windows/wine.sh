@@ -98,15 +98,17 @@ in_locale zh_CN.UTF-8 2 "N $C\\"$'\xd6\xd0'".txt" "N $C\\"$'\xa7\xa8\xa7\xe5\xa7
   "N $C\\zz"$'\x80'".dll"
 in_locale ru_RU.UTF-8 2 "N $C\\?.txt" "N $C\\"$'\xc6\xf3\xea'".txt" "N $C\\zz"$'\x88'".dll"
 # A console shows them all as they are (script runs Wine on a pseudo-terminal,
-# which Wine makes a console; its cursor codes and CRs are dropped here).
+# which Wine makes a console; its cursor codes and CRs are dropped here). The
+# lines stay within its 80 columns, which it would break, on a drive of their own.
 on_console() {
   script -qec "$(printf '%q ' "$WINE" "$program" "$@")" /dev/null </dev/null |
     sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' | tr -d '\r'
   return "${PIPESTATUS[0]}"
 }
 CORVANE=(on_console) CORVANE_EOL=lf
-results "N $C\\中.txt" "N $C\\Жук.txt" "N $C\\zz€.dll" "N $F\\café.txt"
-expect 2 "$out" "$C\\中.txt" "$C\\Жук.txt" "$C\\zz€.dll" "$F\\café.txt"
+touch "$tree/cp/café.txt" && ln -s "$tree/cp" "$WINEPREFIX/dosdevices/t:"
+results 'N T:\中.txt' 'N T:\Жук.txt' 'N T:\zz€.dll' 'N T:\café.txt'
+expect 2 "$out" 'T:\中.txt' 'T:\Жук.txt' 'T:\zz€.dll' 'T:\café.txt'
 CORVANE=("$WINE" "$program") CORVANE_EOL=crlf
 # A device name, and the \\?\ prefix, which the full path keeps.
 results 'N \\.\NUL' && run 2 NUL
