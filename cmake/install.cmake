@@ -9,8 +9,15 @@ include(GNUInstallDirs)
 
 if(WIN32)
   install(TARGETS corvane RUNTIME DESTINATION .)
-  install(FILES README.md DESTINATION .)
-  install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+  # With CR LF line ends: Notepad before Windows 10 1809 shows LF ones as one line.
+  foreach(text README.md LICENSE)
+    file(READ ${text} content)
+    string(REPLACE "\n" "\r\n" content "${content}")
+    file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/crlf/${text} "${content}")
+  endforeach()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS README.md LICENSE)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/crlf/README.md DESTINATION .)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/crlf/LICENSE DESTINATION . RENAME LICENSE.txt)
   return()
 endif()
 

@@ -1,4 +1,5 @@
 target_sources(corvane_platform PRIVATE
+  platform/windows/standard_output.cpp
   platform/windows/windows_platform.cpp
 )
 # The protection service is bound when the program loads, through sfc.dll's

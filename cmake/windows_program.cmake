@@ -8,3 +8,10 @@ set_property(SOURCE res/corvane.rc APPEND PROPERTY
   OBJECT_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/res/corvane.ico)
 target_link_options(corvane PRIVATE -static -static-libgcc -static-libstdc++
   $<$<CONFIG:Release,MinSizeRel>:-s>)
+# The load configuration, in the program itself: nothing refers to it, so
+# from a library the linker would leave it out.
+target_sources(corvane PRIVATE platform/windows/load_config.cpp)
+add_custom_command(TARGET corvane POST_BUILD
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/cmake/load_config.sh ${CMAKE_OBJDUMP}
+          $<TARGET_FILE:corvane>
+  VERBATIM)

@@ -39,6 +39,9 @@ inline constexpr std::uint32_t kFormatMessageFromHmodule = 0x0800;
 inline constexpr std::uint32_t kFormatMessageFromSystem = 0x1000;
 inline constexpr std::uint32_t kLangNeutralSublangDefault = 0x0400;
 inline constexpr std::uint32_t kLoadLibraryAsDatafile = 0x0002;
+// LoadLibraryExW looks in the system's own directory alone, never in the
+// program's or the current one, where anyone may have put a file of that name.
+inline constexpr std::uint32_t kLoadLibrarySearchSystem32 = 0x0800;
 
 // The code page narrow text is in (CP_ACP), and the WideCharToMultiByte flag
 // that writes the default character, never a look-alike, for a character the
@@ -104,7 +107,8 @@ class Platform {
   // The error code of the operation that failed last.
   virtual std::uint32_t GetLastError() = 0;
 
-  // A module to look message texts up in, or nullptr.
+  // A module to look message texts up in, or nullptr. With
+  // kLoadLibrarySearchSystem32, only the system's own directory is looked in.
   virtual Module LoadLibraryExW(const char16_t* name, Handle file, std::uint32_t flags) = 0;
   // With kFormatMessageAllocateBuffer, stores a system-allocated narrow text
   // in *reinterpret_cast<char**>(buffer) and returns its length in bytes, or
@@ -125,6 +129,14 @@ class Platform {
   // error code of the first write that failed in the run (later output is
   // dropped once one has).
   virtual std::uint32_t FlushStandardOutput() = 0;
+  // True when standard output is a console (GetConsoleMode succeeds on it),
+  // which shows wide text as it is: the writer then hands each message to
+  // WriteConsoleW instead. A platform without consoles keeps this default.
+  virtual bool StandardOutputIsConsole() const { return false; }
+  // Writes `count` characters of `text` to the console at once, each line
+  // feed as CR LF; a failure counts as a failed write of standard output.
+  // Called only where StandardOutputIsConsole().
+  virtual void WriteConsoleW(const char16_t* /*text*/, std::size_t /*count*/) {}
 
   // The program's arguments, element 0 first: *count texts in one block
   // that LocalFree frees, or nullptr when it cannot be had (last error says
@@ -151,6 +163,16 @@ class Platform {
 
   // The character that ends a directory prefix: '\\' on Windows, '/' on POSIX.
   virtual char16_t DirectorySeparator() const = 0;
+  // How many leading characters of `name` name the directory a search for
+  // it looks in: through its last DirectorySeparator(), or none. Windows,
+  // which reads more into a name, says so in its own.
+  virtual std::size_t DirectoryPrefixLength(const char16_t* name) const {
+    const char16_t separator = DirectorySeparator();
+    std::size_t length = 0;
+    for (std::size_t i = 0; name[i] != 0; ++i)
+      if (name[i] == separator) length = i + 1;
+    return length;
+  }
   // The process exit status that carries `run_status` on this platform.
   virtual int ExitStatus(std::uint32_t run_status) const = 0;
 };

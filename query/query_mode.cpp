@@ -31,6 +31,11 @@ bool Append(char16_t* buffer, std::size_t& length, const char16_t* text, std::si
   return true;
 }
 
+// True for "." and "..".
+bool IsDotName(const char16_t* name) {
+  return name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0));
+}
+
 }  // namespace
 
 std::uint32_t QueryMode::Run(int count, const char16_t* const* names) {
@@ -51,10 +56,12 @@ void QueryMode::QueryName(const char16_t* name) {
   }
 
   Clear(prefix_);
-  const char16_t separator = platform_.DirectorySeparator();
-  std::size_t prefix_length = 0;
-  for (std::size_t i = 0; input[i] != 0; ++i)
-    if (input[i] == separator) prefix_length = i + 1;
+  std::size_t prefix_length = platform_.DirectoryPrefixLength(input);
+  // The search may call "." or ".." by the directory's own name, which
+  // joined to the prefix would name an entry inside it: these are asked
+  // about as given.
+  const bool as_given = IsDotName(input + prefix_length);
+  if (as_given) prefix_length = length;
   std::copy(input, input + prefix_length, prefix_);
 
   ScopedFindHandle search(platform_.FindFirstFileW(input, &find_), {&platform_});
@@ -63,17 +70,17 @@ void QueryMode::QueryName(const char16_t* name) {
     return;
   }
   do {
-    ExamineMatch();
+    ExamineMatch(as_given ? u"" : find_.cFileName);
   } while (platform_.FindNextFileW(search.get(), &find_) != 0);
 }
 
-void QueryMode::ExamineMatch() {
+void QueryMode::ExamineMatch(const char16_t* name) {
   char16_t(&input)[kPathBufferSize] = input_;
   char16_t(&full_path)[kPathBufferSize] = full_path_;
   Clear(input);
   std::size_t length = 0;
   Append(input, length, prefix_, kMaxPath);
-  if (!Append(input, length, find_.cFileName, kMaxPath)) {
+  if (!Append(input, length, name, kMaxPath)) {
     // The joined path does not fit: resolving a cut path could answer for
     // another file, so this match counts as one whose long path was not obtained.
     status_ = 0;
@@ -93,6 +100,13 @@ void QueryMode::ExamineMatch() {
   }
 
   status_ = platform_.GetLongPathNameW(full_path, full_path, kMaxPath);
+  if (status_ >= kMaxPath) {
+    // The long form does not fit, and the buffer still holds a short one:
+    // asking about that would answer for a path no line could show.
+    status_ = 0;
+    console_.Write(u"\n*FileNotFound: %s", {input});
+    return;
+  }
   if (status_ == 0) {
     console_.Write(u"\n*FileNotFound: %s", {full_path[0] != 0 ? full_path : input});
     return;

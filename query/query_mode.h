@@ -33,7 +33,8 @@ class QueryMode {
 
  private:
   void QueryName(const char16_t* name);
-  void ExamineMatch();
+  // Examines the match that the prefix joined with `name` names.
+  void ExamineMatch(const char16_t* name);
 
   Platform& platform_;
   Console& console_;

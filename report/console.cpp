@@ -12,58 +12,80 @@ constexpr std::size_t kMaxBytesPerCharacter = 4;
 
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
-// Collects the narrowed bytes of one message; a message longer than the
-// chunk goes out in several pieces rather than being cut.
-class Narrower {
+// Collects one message as standard output takes it: a console, the wide
+// text itself; anything else, its bytes in the system's code page. A message
+// longer than the chunk goes out in several pieces rather than being cut.
+class MessageOut {
  public:
-  explicit Narrower(Platform& platform) : platform_(platform) {}
-  ~Narrower() { Flush(); }
+  explicit MessageOut(Platform& platform)
+      : platform_(platform), console_(platform.StandardOutputIsConsole()) {}
+  ~MessageOut() { Flush(); }
 
-  // Puts `text`, which ends at its terminator or after `extent` characters,
-  // in the system's code page. Once the platform cannot convert a piece,
-  // the rest of the message is dropped.
+  // Puts `text`, which ends at its terminator or after `extent` characters.
+  // Once the platform cannot convert a piece, the rest of the message is
+  // dropped.
   void Put(const char16_t* text, std::size_t extent) {
     std::size_t length = 0;
     while (text != nullptr && length < extent && text[length] != 0) ++length;
     while (length > 0 && !stopped_) {
-      // Room for two characters at least, so that a pair is never split.
-      if (chunk_.size() - used_ < 2 * kMaxBytesPerCharacter) Flush();
-      const std::size_t room = chunk_.size() - used_;
-      std::size_t take = std::min(length, room / kMaxBytesPerCharacter);
-      // A surrogate pair is one character: converted apart, it would be two
-      // unknown ones.
-      if (take < length && IsHighSurrogate(text[take - 1])) --take;
-      const int bytes = platform_.WideCharToMultiByte(kCodePageAnsi, kWcNoBestFitChars, text,
-                                                      static_cast<int>(take), chunk_.data() + used_,
-                                                      static_cast<int>(room), nullptr, nullptr);
-      if (bytes <= 0) {
-        stopped_ = true;
-        break;
-      }
-      used_ += static_cast<std::size_t>(bytes);
-      written_ += bytes;
-      text += take;
-      length -= take;
+      const std::size_t taken = console_ ? PutWide(text, length) : PutNarrow(text, length);
+      text += taken;
+      length -= taken;
     }
   }
   bool stopped() const { return stopped_; }
   int written() const { return written_; }
 
  private:
+  // Each stores a leading part of the `length` characters of `text` and
+  // returns how many it took. A surrogate pair is one character: converted
+  // or written apart, it would be two unknown ones.
+  std::size_t PutWide(const char16_t* text, std::size_t length) {
+    if (wide_.size() - used_ < 2) Flush();
+    std::size_t take = std::min(length, wide_.size() - used_);
+    if (take < length && IsHighSurrogate(text[take - 1])) --take;
+    std::copy(text, text + take, wide_.data() + used_);
+    used_ += take;
+    written_ += static_cast<int>(take);
+    return take;
+  }
+  std::size_t PutNarrow(const char16_t* text, std::size_t length) {
+    // Room for two characters at least, so that a pair is never split.
+    if (chunk_.size() - used_ < 2 * kMaxBytesPerCharacter) Flush();
+    const std::size_t room = chunk_.size() - used_;
+    std::size_t take = std::min(length, room / kMaxBytesPerCharacter);
+    if (take < length && IsHighSurrogate(text[take - 1])) --take;
+    const int bytes = platform_.WideCharToMultiByte(kCodePageAnsi, kWcNoBestFitChars, text,
+                                                    static_cast<int>(take), chunk_.data() + used_,
+                                                    static_cast<int>(room), nullptr, nullptr);
+    if (bytes <= 0) {
+      stopped_ = true;
+      return 0;
+    }
+    used_ += static_cast<std::size_t>(bytes);
+    written_ += bytes;
+    return take;
+  }
   void Flush() {
-    if (used_ > 0) platform_.WriteStandardOutput(chunk_.data(), used_);
+    if (used_ > 0 && console_)
+      platform_.WriteConsoleW(wide_.data(), used_);
+    else if (used_ > 0)
+      platform_.WriteStandardOutput(chunk_.data(), used_);
     used_ = 0;
   }
 
   Platform& platform_;
-  // Not zero-filled: only the used part is ever read, and this runs per message.
+  const bool console_;
+  // Not zero-filled: only the used part is ever read, and this runs per
+  // message. One of the two is used, as console_ says.
   std::array<char, 1024> chunk_;
+  std::array<char16_t, 1024> wide_;
   std::size_t used_ = 0;
   int written_ = 0;
   bool stopped_ = false;
 };
 
-void FormatNumber(Narrower& out, std::int32_t number) {
+void FormatNumber(MessageOut& out, std::int32_t number) {
   char16_t text[12] = {};
   char16_t* first = text + 11;
   // Work in the unsigned domain so INT32_MIN has a magnitude to print.
@@ -82,7 +104,7 @@ bool IsDirective(const char16_t* p) { return p[0] == u'%' && (p[1] == u's' || p[
 }  // namespace
 
 int Console::Write(const char16_t* format, const FormatArg* args, std::size_t count) {
-  Narrower out(platform_);
+  MessageOut out(platform_);
   const FormatArg* next = args;
   const FormatArg* const end = args + count;
   for (const char16_t* p = format; *p != 0 && !out.stopped(); ++p) {

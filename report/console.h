@@ -1,5 +1,6 @@
 // The one way Corvane writes text: wide format strings, narrowed to the
-// system's code page on their way to standard output.
+// system's code page on their way to standard output, or as they are to a
+// console.
 #pragma once
 
 #include <cstddef>
@@ -28,11 +29,12 @@ class Console {
  public:
   explicit Console(Platform& platform) : platform_(platform) {}
 
-  // Formats one message and writes it as one piece, narrowed by the
-  // platform's WideCharToMultiByte: a character the code page lacks becomes
-  // its default character ('?') and the rest of the message follows. Returns
-  // the number of bytes written; a conversion that fails drops the rest of
-  // the message. A directive whose argument is missing or of the other kind
+  // Formats one message and writes it as one piece: to a console as wide
+  // text, otherwise narrowed by the platform's WideCharToMultiByte, where a
+  // character the code page lacks becomes its default character ('?') and
+  // the rest of the message follows. Returns the number of characters (to a
+  // console) or bytes written; a conversion that fails drops the rest of the
+  // message. A directive whose argument is missing or of the other kind
   // inserts nothing.
   int Write(const char16_t* format, std::initializer_list<FormatArg> args = {}) {
     return Write(format, args.begin(), args.size());

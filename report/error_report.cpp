@@ -14,7 +14,8 @@ void ErrorReport::Report(std::uint32_t code) {
 void ErrorReport::LookUpMessage(std::uint32_t code) {
   Module module = nullptr;
   if (code >= kNetworkMessageFirst && code <= kNetworkMessageLast)
-    module = platform_.LoadLibraryExW(u"netmsg.dll", nullptr, kLoadLibraryAsDatafile);
+    module = platform_.LoadLibraryExW(u"netmsg.dll", nullptr,
+                                      kLoadLibraryAsDatafile | kLoadLibrarySearchSystem32);
 
   std::uint32_t flags =
       kFormatMessageAllocateBuffer | kFormatMessageIgnoreInserts | kFormatMessageFromSystem;

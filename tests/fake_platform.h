@@ -53,6 +53,7 @@ class FakePlatform : public Platform {
   // for all input, bytes are the characters up to U+00FF and any other is '?'.
   bool utf8 = false;
   std::uint32_t output_error = 0;  // a write that failed during the run
+  bool console = false;            // standard output is a console; what it shows is kept as UTF-8
 
   std::string output;
   std::vector<std::size_t> write_sizes;
@@ -158,6 +159,21 @@ class FakePlatform : public Platform {
     if (Faulted(Operation::kWideCharToMultiByte)) return 0;
     const std::u16string units(
         wide, count < 0 ? std::char_traits<char16_t>::length(wide) + 1 : std::size_t(count));
+    return Deliver(Narrow(units, utf8), text, text_count);
+  }
+  bool StandardOutputIsConsole() const override { return console; }
+  void WriteConsoleW(const char16_t* text, std::size_t count) override {
+    output += Narrow(std::u16string(text, count), true);
+    write_sizes.push_back(count);
+  }
+  char16_t DirectorySeparator() const override { return separator; }
+  int ExitStatus(std::uint32_t run_status) const override { return static_cast<int>(run_status); }
+
+ private:
+  using Search = std::pair<std::vector<std::u16string>, std::size_t>;  // names, the next one
+
+  // UTF-8, or a byte per character up to U+00FF and '?' for any other.
+  static std::string Narrow(const std::u16string& units, bool utf8) {
     std::string converted;
     for (std::size_t i = 0; i < units.size(); ++i) {
       const bool pair =
@@ -174,14 +190,8 @@ class FakePlatform : public Platform {
       converted += char(n == 1 ? c : kLead[n] | c >> 6 * (n - 1));
       for (int k = n - 2; k >= 0; --k) converted += char(0x80 | (c >> 6 * k & 0x3F));
     }
-    return Deliver(converted, text, text_count);
+    return converted;
   }
-  char16_t DirectorySeparator() const override { return separator; }
-  int ExitStatus(std::uint32_t run_status) const override { return static_cast<int>(run_status); }
-
- private:
-  using Search = std::pair<std::vector<std::u16string>, std::size_t>;  // names, the next one
-
   int Fail(std::uint32_t code) { return last_error_ = code, 0; }
   // Counts the call; true when a fault makes this one fail.
   bool Faulted(Operation operation) {

@@ -36,17 +36,17 @@ TEST(RunCommandTest, ModeLinesAndStatus) {
       deep_pattern = deep + "*", h260(kMaxPath, 'h'),
       listed = "\nC:\\W\\a.exe\n\n1 files displayed.\n", found = "\n*FileNotFound: ",
       denied = "\n\nSystem error 5 has occurred.\n\nAccess is denied.\r\n";
-  // C:\W\a.exe is protected; the current directory is C:\cwd, which has no a.exe.
+  // C:\W\a.exe is protected; a search names "." and ".." by the directory's own name.
   testing::FakePlatform system;
   // clang-format off
   system.matches = {
-      {u"C:\\W\\a.exe", {u"a.exe"}}, {u"C:/W/a.exe", {u"a.exe"}}, {u"x", {u"x"}},
+      {u"C:\\W\\a.exe", {u"a.exe"}}, {u"d\\s\\.", {u"s"}}, {u"..", {u"d"}}, {u"x", {u"x"}},
       {u"C:\\W\\long.exe", {u"long.exe"}}, {u"C:\\W\\denied.exe", {u"denied.exe"}},
       {u"gone", {u"gone"}}, {u"/usr/bin/l?", {u"ls"}}, {Wide(deep_pattern), {Wide(deep_name)}},
       {Wide(fits), {u"f"}}, {Wide(h260), {u"h"}}};  // a cut text would match these
-  system.full_paths = {{u"a.exe", u"C:\\cwd\\a.exe"}, {u"x", std::u16string(kMaxPath, u'p')},
-                       {u"gone", u""}};
-  system.long_lengths = {{u"C:\\cwd\\a.exe", 0}, {u"C:\\W\\long.exe", 300}};
+  system.full_paths = {{u"d\\s\\.", u"C:\\d\\s"}, {u"..", u"C:\\d"},
+                       {u"x", std::u16string(kMaxPath, u'p')}, {u"gone", u""}};
+  system.long_lengths = {{u"C:\\W\\long.exe", kMaxPath}};
   system.answers = {{u"C:\\W\\a.exe", 0}, {u"C:\\W\\long.exe", 0}, {u"/usr/bin/ls", 0},
                     {u"C:\\W\\denied.exe", kErrorAccessDenied}};
   // clang-format on
@@ -79,10 +79,10 @@ TEST(RunCommandTest, ModeLinesAndStatus) {
       {{"corvane", "/x", "--help"}, found + "/x" + found + "--help\n", 13},
       {{"corvane"}, usage, 109, 18, 109},  // 109: the reader of a pipe has gone
       {{"corvane", "C:\\none"}, found + "C:\\none\n", 112, 18, 112},
-      // No backslash, no prefix: the match is resolved against the current directory.
-      {{"corvane", "C:/W/a.exe"}, found + "C:\\cwd\\a.exe\n", 0},
-      // A long form too long for the buffer still counts.
-      {{"corvane", "C:\\W\\long.exe"}, "\nProtectedFile: C:\\W\\long.exe\n", 300},
+      // "." and ".." are asked about as given, not by the search's name for them.
+      {{"corvane", "d\\s\\.", ".."}, "\n*NotProtected: C:\\d\\s\n*NotProtected: C:\\d\n", 2},
+      // A long form too long for the buffer is not obtained: the short form is never asked about.
+      {{"corvane", "C:\\W\\long.exe"}, found + "C:\\W\\long.exe\n", 0},
       {{"corvane", "C:\\W\\denied.exe"}, denied + "\n", 5},
       // Without a full path (261 with its terminator, or none to be had) the
       // line names the match as searched.

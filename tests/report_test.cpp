@@ -63,6 +63,20 @@ TEST(ConsoleTest, FormatsAndNarrowsOneMessage) {
   }
 }
 
+// A console takes wide text, never narrowed, in pieces that keep a pair whole
+// (a chunk of 1024 units ends inside one here).
+TEST(ConsoleTest, ConsoleTakesEveryCharacter) {
+  std::u16string faces;
+  std::string face_bytes;
+  for (int i = 0; i < 700; ++i) faces += u"\U0001F600", face_bytes += "\xf0\x9f\x98\x80";
+  FakePlatform platform;
+  platform.console = true;
+  Console console(platform);
+  console.Write(u"\n%s", {faces.c_str()});
+  console.Write(u"\nx\u20acy%s", {u"\u00e9\u4e2d"});
+  EXPECT_EQ(platform.output, "\n" + face_bytes + "\nx\xe2\x82\xacy\xc3\xa9\xe4\xb8\xad");
+}
+
 // Codes about the network range have a system text and a module text, so the
 // line shows which was asked. One report serves every case in order: a
 // shorter text after a longer one must end where it does.

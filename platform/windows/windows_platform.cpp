@@ -8,13 +8,12 @@
 #include <shellapi.h>
 // clang-format on
 
-#include <fcntl.h>
-#include <io.h>
-
+#include <algorithm>
 #include <cstddef>
-#include <cstdio>
+#include <cwchar>
 
 #include "platform/platform.h"
+#include "platform/windows/standard_output.h"
 
 namespace corvane {
 namespace {
@@ -46,24 +45,18 @@ static_assert(kFormatMessageFromHmodule == FORMAT_MESSAGE_FROM_HMODULE);
 static_assert(kFormatMessageFromSystem == FORMAT_MESSAGE_FROM_SYSTEM);
 static_assert(kLangNeutralSublangDefault == MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT));
 static_assert(kLoadLibraryAsDatafile == LOAD_LIBRARY_AS_DATAFILE);
+static_assert(kLoadLibrarySearchSystem32 == LOAD_LIBRARY_SEARCH_SYSTEM32);
 static_assert(kCodePageAnsi == CP_ACP);
 static_assert(kWcNoBestFitChars == WC_NO_BEST_FIT_CHARS);
-
-// Standard output's buffer: the block size when it is not a console.
-constexpr std::size_t kOutputBlockSize = 4096;
 
 LPCWSTR Wide(const char16_t* text) { return reinterpret_cast<LPCWSTR>(text); }
 LPWSTR Wide(char16_t* text) { return reinterpret_cast<LPWSTR>(text); }
 
+bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+
 class WindowsPlatform final : public Platform {
  public:
-  // Puts standard output in text mode, written out per message on a console
-  // and in blocks otherwise. The console gets the block buffer too, so each
-  // message reaches it in one write rather than byte by byte.
-  WindowsPlatform() : console_(_isatty(_fileno(stdout)) != 0), utf8_ansi_(::GetACP() == CP_UTF8) {
-    _setmode(_fileno(stdout), _O_TEXT);
-    std::setvbuf(stdout, nullptr, _IOFBF, kOutputBlockSize);
-  }
+  WindowsPlatform() : utf8_ansi_(::GetACP() == CP_UTF8) {}
 
   Handle FindFirstFileW(const char16_t* pattern, FindData* data) override {
     return ::FindFirstFileW(Wide(pattern), reinterpret_cast<WIN32_FIND_DATAW*>(data));
@@ -93,8 +86,19 @@ class WindowsPlatform final : public Platform {
   // Win32 call between.
   std::uint32_t GetLastError() override { return ::GetLastError(); }
 
+  // With LOAD_LIBRARY_SEARCH_SYSTEM32 the name is put in the system's
+  // directory first: Wine looks for a data file beside the program too,
+  // whatever the flag says, and a path leaves it no other place.
   Module LoadLibraryExW(const char16_t* name, Handle file, std::uint32_t flags) override {
-    return ::LoadLibraryExW(Wide(name), file, flags);
+    if ((flags & LOAD_LIBRARY_SEARCH_SYSTEM32) == 0)
+      return ::LoadLibraryExW(Wide(name), file, flags);
+    wchar_t path[MAX_PATH];
+    const std::size_t length = ::GetSystemDirectoryW(path, MAX_PATH);
+    const std::size_t name_length = std::wcslen(Wide(name));
+    if (length == 0 || length + 1 + name_length >= MAX_PATH) return nullptr;
+    path[length] = L'\\';
+    std::copy(Wide(name), Wide(name) + name_length + 1, path + length + 1);
+    return ::LoadLibraryExW(path, file, flags);
   }
   std::uint32_t FormatMessageA(std::uint32_t flags, const void* source, std::uint32_t message_id,
                                std::uint32_t language_id, char* buffer, std::uint32_t size,
@@ -110,13 +114,14 @@ class WindowsPlatform final : public Platform {
   }
 
   void WriteStandardOutput(const char* bytes, std::size_t count) override {
-    if (output_error_ != ERROR_SUCCESS) return;
-    if (std::fwrite(bytes, 1, count, stdout) != count || (console_ && std::fflush(stdout) != 0))
-      output_error_ = WriteFailure();
+    output_.Write(bytes, count);
   }
-  std::uint32_t FlushStandardOutput() override {
-    if (output_error_ == ERROR_SUCCESS && std::fflush(stdout) != 0) output_error_ = WriteFailure();
-    return output_error_;
+  std::uint32_t FlushStandardOutput() override { return output_.Flush(); }
+  // A console shows wide text whatever its code page; bytes would be shown
+  // in its OEM code page, not the ANSI one they were narrowed to.
+  bool StandardOutputIsConsole() const override { return output_.console(); }
+  void WriteConsoleW(const char16_t* text, std::size_t count) override {
+    output_.WriteWide(Wide(text), count);
   }
 
   // The runtime's narrow argv has been through the ANSI code page, which
@@ -143,20 +148,21 @@ class WindowsPlatform final : public Platform {
   }
 
   char16_t DirectorySeparator() const override { return u'\\'; }
+  // A search takes '/' for '\\' too, and "C:name" looks in drive C's current
+  // directory, so the drive is that name's directory.
+  std::size_t DirectoryPrefixLength(const char16_t* name) const override {
+    std::size_t length = 0;
+    for (std::size_t i = 0; name[i] != 0; ++i)
+      if (name[i] == u'\\' || name[i] == u'/') length = i + 1;
+    if (length == 0 && IsAsciiLetter(name[0]) && name[1] == u':') length = 2;
+    return length;
+  }
   // The process exit code is a whole DWORD, so the run status passes unchanged.
   int ExitStatus(std::uint32_t run_status) const override { return static_cast<int>(run_status); }
 
  private:
-  // The code of a write the runtime just failed; the runtime fails some
-  // writes (a closed stream) without a system call, and those leave none.
-  static std::uint32_t WriteFailure() {
-    const DWORD code = ::GetLastError();
-    return code != ERROR_SUCCESS ? code : ERROR_WRITE_FAULT;
-  }
-
-  const bool console_;
   const bool utf8_ansi_;
-  std::uint32_t output_error_ = ERROR_SUCCESS;
+  StandardOutput output_;
 };
 
 }  // namespace

@@ -17,9 +17,11 @@ corvane-$CORVANE_VERSION-win64/corvane.exe"
 got_entries=$(unzip -Z1 "$zip" | grep -v '/$' | LC_ALL=C sort)
 verify "archive entries: $(diff <(echo "$want_entries") <(echo "$got_entries"))" \
   [ "$got_entries" = "$want_entries" ]
+# The texts with CR LF line ends, which every Notepad shows as lines.
 for doc in README.md:README.md LICENSE:LICENSE.txt; do
-  verify "${doc##*:} in the archive is not ${doc%%:*}" \
-    cmp -s <(unzip -p "$zip" "corvane-$CORVANE_VERSION-win64/${doc##*:}") "$source_dir/${doc%%:*}"
+  verify "${doc##*:} in the archive is not ${doc%%:*} with CR LF" \
+    cmp -s <(unzip -p "$zip" "corvane-$CORVANE_VERSION-win64/${doc##*:}") \
+    <(sed 's/$/\r/' "$source_dir/${doc%%:*}")
 done
 unzip -q "$zip" -d "$scratch/unpacked"
 program=$scratch/unpacked/corvane-$CORVANE_VERSION-win64/corvane.exe

@@ -1,10 +1,12 @@
 // probe.exe PROGRAM COMMAND_LINE: runs PROGRAM with COMMAND_LINE (element 0
 // first) on these standard handles and prints "exit CODE" with its whole exit
-// code, as Wine hands Linux only the low 8 bits. A copy named netmsg.dll stands
-// in for the network message module (probe.rc).
+// code, as Wine hands Linux only the low 8 bits; with PROBE_NO_OUTPUT set,
+// PROGRAM gets no standard output handle at all. A copy named netmsg.dll
+// stands in for the network message module (probe.rc).
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 
 int wmain(int count, wchar_t** args) {
@@ -14,6 +16,7 @@ int wmain(int count, wchar_t** args) {
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  if (_wgetenv(L"PROBE_NO_OUTPUT") != nullptr) startup.hStdOutput = nullptr;
   for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
     SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
   PROCESS_INFORMATION process = {};

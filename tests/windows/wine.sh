@@ -17,14 +17,27 @@ imports() {
 }
 CORVANE=(eval 'imports | sed -E "/^sfc\.dll |GetProcAddress$/!s/ .*//" | uniq')
 expect 0 $'kernel32.dll\nmsvcrt.dll\nsfc.dll SfcGetNextProtectedFile\nsfc.dll SfcIsFileProtected\nshell32.dll\n'
-CORVANE=(eval '"$windres" -i "$exe" -O rc | grep -E "Has|VERSION |Desc|VALUE \"P" | tr -s " \t" " "')
+CORVANE=(eval '"$windres" -i "$exe" -O rc | grep -E "Has|VERSION |Desc|VALUE \"(Comp|[ILOP])" | tr -s " \t" " "')
 expect 0 ' 0, 1, 2, /* Has 2 elements. */
  FILEVERSION '"$CORVANE_VERSION_NUMBERS"'
  PRODUCTVERSION '"$CORVANE_VERSION_NUMBERS"'
+ VALUE "CompanyName", "The Corvane project"
  VALUE "FileDescription", "Queries the Windows protected file list"
+ VALUE "InternalName", "corvane.exe"
+ VALUE "LegalCopyright", "Copyright (c) 2026 The Corvane project"
+ VALUE "OriginalFilename", "corvane.exe"
  VALUE "ProductName", "Corvane"
  VALUE "ProductVersion", "'"$CORVANE_VERSION"'"
 '
+# Imports resolve from System32 alone: DependentLoadFlags, 0x4E into the load
+# configuration the header points at, is 0x800 (bytes 00 08).
+load_flags() {
+  local at
+  at=$("$objdump" -p "$exe" | awk '$1 == "ImageBase" { b = $2 } /Load Configuration/ { print b, $3 }')
+  at=$((0x${at% *} + 0x${at#* } + 0x4e))
+  "$objdump" -s --start-address=$at --stop-address=$((at + 2)) "$exe" | awk '/^ [0-9a-f]+ / { print $2 }'
+}
+CORVANE=(load_flags) && expect 0 $'0008\n'
 
 . "$here/wine_prefix.sh"
 repeat() { local text; printf -v text "%$2s" ""; printf '%s' "${text// /$1}"; }
@@ -36,11 +49,11 @@ full() {
 }
 run() { full "$1" "$out" corvane.exe "$2"; }  # run STATUS ARG
 
-# --- Wine's own service protects nothing and lists nothing; the double beside
-# the program would say "protected".
-tree=$scratch/tree program=$scratch/bin/corvane.exe
+# --- Wine's own service protects nothing and lists nothing; the double, in
+# System32 where the system would find it, would say "protected".
+tree=$scratch/tree program=$scratch/bin/corvane.exe system32=$WINEPREFIX/drive_c/windows/system32
 mkdir -p "$scratch/bin" "$tree/files/sub" "$tree/cwd" "$tree/wide" "$tree/sys"
-cp "$exe" "$program" && cp "$sfc_double" "$scratch/bin/sfc.dll"
+cp "$exe" "$program" && cp "$sfc_double" "$system32/sfc.dll"
 export WINEDLLOVERRIDES=sfc=b SFC_DOUBLE_ANSWER=0
 touch "$tree/files/alpha.txt" "$tree/files/beta.txt" "$tree/files/café.txt" "$tree/cwd/beta.txt"
 touch "$tree/wide/a.txt" "$tree/wide/Ā.txt" "$tree/wide/中.txt" "$tree/wide/😀.txt" "$tree/wide/b中c.txt"
@@ -52,10 +65,13 @@ CORVANE=("$WINE" "$program")
 results "N $F" "N $T" "N $F\\alpha.txt" "N $F\\beta.txt" "N $F\\caf$E9.txt" "N $F\\sub"
 expect 2 "$out" "$F\\*"
 results "F $F\\missing.txt" && expect 13 "$out" "$F\\missing.txt"
-# Without a backslash there is no prefix: matches resolve in the current
-# directory, which holds only beta.txt.
-results "F $CWD\\alpha.txt" "N $CWD\\beta.txt" "F $CWD\\caf$E9.txt"
-expect 0 "$out" "Z:$tree/files/*a*"
+# Every line names the file found: '/' ends a directory as '\' does, "C:"
+# is drive C's current directory (its root here), and "." and ".." are asked
+# about as given, whatever the search calls them. The current directory
+# holds a beta.txt of its own.
+touch "$WINEPREFIX/drive_c/beta.txt"
+results "N $F\\alpha.txt" "N $F\\beta.txt" "N $F\\caf$E9.txt" "N C:\\beta.txt" "N $F\\sub" "N $CWD" "N $T"
+expect 2 "$out" "Z:$tree/files/*a*" C:beta.txt "$F\\sub\\." . ..
 listing && expect 18 "$out" /l
 # The name is searched as typed, never as a wildcard; shown in code page
 # 1252, a character it lacks is '?' and the rest of the line follows.
@@ -81,6 +97,19 @@ in_locale C.UTF-8 2 "N $C\\?.txt" "N $C\\???.txt" "N $C\\zz"$'\x80'".dll"
 in_locale zh_CN.UTF-8 2 "N $C\\"$'\xd6\xd0'".txt" "N $C\\"$'\xa7\xa8\xa7\xe5\xa7\xdc'".txt" \
   "N $C\\zz"$'\x80'".dll"
 in_locale ru_RU.UTF-8 2 "N $C\\?.txt" "N $C\\"$'\xc6\xf3\xea'".txt" "N $C\\zz"$'\x88'".dll"
+# A console shows them all as they are (script runs Wine on a pseudo-terminal,
+# which Wine makes a console; its cursor codes and CRs are dropped here). The
+# lines stay within its 80 columns, which it would break, on a drive of their own.
+on_console() {
+  script -qec "$(printf '%q ' "$WINE" "$program" "$@")" /dev/null </dev/null |
+    sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+CORVANE=(on_console) CORVANE_EOL=lf
+touch "$tree/cp/café.txt" && ln -s "$tree/cp" "$WINEPREFIX/dosdevices/t:"
+results 'N T:\中.txt' 'N T:\Жук.txt' 'N T:\zz€.dll' 'N T:\café.txt'
+expect 2 "$out" 'T:\中.txt' 'T:\Жук.txt' 'T:\zz€.dll' 'T:\café.txt'
+CORVANE=("$WINE" "$program") CORVANE_EOL=crlf
 # A device name, and the \\?\ prefix, which the full path keeps.
 results 'N \\.\NUL' && run 2 NUL
 results 'F \\?\' && run 13 '\\?\'
@@ -89,7 +118,7 @@ results "N \\\\?\\$F\\alpha.txt" && run 2 "\\\\?\\$F\\alpha.txt"
 usage_screen corvane.exe && expect 1 "$out"
 usage_screen "Z:$program" && full 1 "$out" "Z:$program" '/?'
 
-# --- The double (sfc_double.cpp) beside the program.
+# --- The double (sfc_double.cpp) in System32.
 export WINEDLLOVERRIDES=sfc=n
 S=$(winpath "$tree/sys")
 K=$S\\kernel.dll
@@ -104,25 +133,38 @@ path=$(long_path 259) && results "P $path" && query 0 259 "$path"
 path=$(long_path 260) && results "F $path" && query 0 0 "$path"
 path=$(long_path 261) && results "F ${path:0:260}" && query 0 13 "$path"
 path=$(repeat x 32000) && results "F ${path:0:260}" && query 0 13 "$path"
+# A long form too long for the buffer is not obtained, and the service is not
+# asked about the short form that fits.
+dir=$(repeat d 120) name=$(repeat f 120)
+mkdir "$tree/sys/$dir" && touch "$tree/sys/$dir/$name" && short=$("$WINE" winepath -s "$S\\$dir")
+results "F $short\\$name" && query 0 0 "$short\\$name"
 # A character code page 1252 lacks is '?' (Ā too: never a look-alike), and
 # the line goes on; the status counts UTF-16 units, the emoji two.
 results "P $W" "P $T" "P $W\\a.txt" "P $W\\b?c.txt" "P $W\\?.txt" "P $W\\?.txt" "P $W\\??.txt"
 query 0 $((${#W} + 7)) "$W\\*"
 # A failed query: the report with Wine's text, if any (its CR LF in text mode),
-# and the whole code as the status; 2100 to 2999 take netmsg.dll's text.
+# and the whole code as the status; 2100 to 2999 take netmsg.dll's text, from
+# System32 only, never from beside the program or the current directory.
 report 5 "Access denied.$CR"$'\n\n' && query 5 5 "$K"
 report -2147483643 $'\n' && query 0x80000005 $((0x80000005)) "$K"
-cp "$probe" "$scratch/bin/netmsg.dll"
+cp "$probe" "$scratch/bin/netmsg.dll" && cp "$probe" "$tree/cwd/netmsg.dll"
+report 2100 $'\n' && query 2100 2100 "$K"
+cp "$probe" "$system32/netmsg.dll"
 report 2100 "Text of 2100 from the module.$CR"$'\n\n' && query 2100 2100 "$K"
 # An entry filling the record without a terminator is cut to fit, and each
 # is counted.
 entry=$(repeat e 300)
 listing 'C:\Windows\notepad.exe' "${entry:0:259}" 'C:\?\a.dll' 'C:\sfc.dll'
 SFC_DOUBLE_LIST="C:\\Windows\\notepad.exe|$entry|C:\\中\\a.dll|C:\\sfc.dll" expect 18 "$out" /l
-# Output that cannot be written: the write failure's code, never a full run's.
-for sink in '>/dev/full:112' '>&-:6'; do
+# Output that cannot be written: the write failure's code, never a full run's
+# nor one an earlier call left; 6 for standard output closed (by cmd) or
+# never given.
+CORVANE=("$WINE" cmd /c)
+for args in /l "$K"; do
   status=0
-  eval '"$WINE" "$program" /l '"${sink%%:*}" 2>/dev/null </dev/null || status=$?
-  verify "output ${sink%%:*}: status $status" [ "$status" = "${sink##*:}" ]
+  "$WINE" "$program" "$args" >/dev/full 2>/dev/null </dev/null || status=$?
+  verify "$args to /dev/full: status $status" [ "$status" = 112 ]
+  expect 6 "" "$(winpath "$program") $args 1>&-"
+  PROBE_NO_OUTPUT=1 full 6 "" corvane.exe "$args"
 done
 finish
