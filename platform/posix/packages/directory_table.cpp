@@ -29,9 +29,6 @@ std::string_view DirectoryTable::Keep(std::string_view text) {
 
 std::uint32_t DirectoryTable::Number(std::string_view text) {
   if (directories_.empty()) {
-    // Room at once for a typical system's directories, as for its files.
-    directories_.reserve(std::size_t{1} << 14);
-    numbers_.reserve(std::size_t{1} << 14);
     directories_.push_back({std::string_view(), kNoParent});
     numbers_.emplace(std::string_view(), kRoot);
   }

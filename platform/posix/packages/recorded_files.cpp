@@ -13,9 +13,8 @@ bool IsDirectory(std::uint32_t child) { return (child & kDirectoryBit) != 0; }
 }  // namespace
 
 void RecordedFiles::Add(const ListedPath& path) {
-  // Room at once for a typical system's files: growing a step at a time
-  // faults in every smaller array on the way, a millisecond or more.
-  if (files_.empty()) files_.reserve(std::size_t{1} << 17);
+  // A huge page of them at once, as kHugePageOf says why.
+  if (files_.empty()) files_.reserve(kHugePageOf<File>);
   const std::uint32_t directory = directories_.Number(path.directory);
   const std::string_view name = directories_.Keep(path.name);
   files_.push_back({name.data(), static_cast<std::uint32_t>(name.size()), directory});
