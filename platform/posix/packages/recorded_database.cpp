@@ -7,17 +7,11 @@
 namespace corvane::posix {
 
 std::uint32_t RecordedDatabase::Open() {
-  if (failure_ != kNoFailure) return failure_;
   if (!opened_) {
-    if (const std::uint32_t error = OpenRecords(); error != kErrorSuccess) return Fail(error);
     opened_ = true;
+    failure_ = OpenRecords();
   }
-  return kErrorSuccess;
-}
-
-std::uint32_t RecordedDatabase::Fail(std::uint32_t error) {
-  failure_ = error;
-  return error;
+  return failure_;
 }
 
 std::uint32_t RecordedDatabase::Store() {
@@ -27,10 +21,6 @@ std::uint32_t RecordedDatabase::Store() {
     stored_ = true;
   }
   return kErrorSuccess;
-}
-
-bool RecordedDatabase::Same(const ListedPath& file, const ListedPath& asked) {
-  return file.name == asked.name && resolver_.Same(file.directory, asked.directory);
 }
 
 std::uint32_t RecordedDatabase::Query(std::string_view path, bool many) {
@@ -43,8 +33,11 @@ std::uint32_t RecordedDatabase::Query(std::string_view path, bool many) {
     if (askable && !many && !indexed_ && (lone_searches_repeat_ || !asked_)) {
       asked_ = true;
       bool found = false;
-      const std::uint32_t error = SearchAlone(
-          path, asked, [&](const ListedPath& file) { return found = found || Same(file, asked); });
+      // The same name, byte for byte, in the same directory as links resolve it.
+      const std::uint32_t error = SearchAlone(path, asked, [&](const ListedPath& file) {
+        return found = found || (file.name == asked.name &&
+                                 resolver_.Same(file.directory, asked.directory));
+      });
       if (error != kErrorSuccess) return Fail(error);
       return found ? kErrorSuccess : kErrorFileNotFound;
     }

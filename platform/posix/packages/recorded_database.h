@@ -13,6 +13,7 @@
 #include "platform/posix/packages/name_index.h"
 #include "platform/posix/packages/package_database.h"
 #include "platform/posix/packages/recorded_files.h"
+#include "platform/platform.h"
 
 namespace corvane::posix {
 
@@ -46,22 +47,18 @@ class RecordedDatabase : public PackageDatabase {
                                     const VisitFile& visit) = 0;
 
  private:
-  // Opens the records at the first call; kErrorSuccess, or the failure of
-  // this call or of an earlier one.
+  // Opens the records at the first call: kErrorSuccess, or the failure
+  // that answers every question from then on.
   std::uint32_t Open();
   // Records `error` as the answer to every later question, and returns it.
-  std::uint32_t Fail(std::uint32_t error);
+  std::uint32_t Fail(std::uint32_t error) { return failure_ = error; }
   // Walks the records into the store at the first call: kErrorSuccess or the failure.
   std::uint32_t Store();
-  // Whether the recorded `file` is the `asked` one: the same name, byte for
-  // byte, in the same directory as symbolic links resolve it.
-  bool Same(const ListedPath& file, const ListedPath& asked);
 
   const bool lone_searches_repeat_;
   bool opened_ = false;
   bool asked_ = false;  // whether a question came before
-  std::uint32_t failure_ = kNoFailure;
-  static constexpr std::uint32_t kNoFailure = ~std::uint32_t{0};
+  std::uint32_t failure_ = kErrorSuccess;
 
   DirectoryResolver resolver_;
   bool stored_ = false;
