@@ -15,15 +15,11 @@ std::string Folded(std::string_view path) {
 
 }  // namespace
 
-const std::string& DirectoryResolver::Resolve(std::string_view directory) {
-  return Entry(directory).path;
-}
-
 bool DirectoryResolver::Same(std::string_view recorded, std::string_view asked) {
   // The same text names the same directory: no resolving needed for that.
   if (recorded == asked) return true;
-  const std::string& real = Resolve(asked);
-  return recorded == real || Resolve(recorded) == real;
+  const std::string& real = Entry(asked).path;
+  return recorded == real || Entry(recorded).path == real;
 }
 
 const DirectoryResolver::Resolved& DirectoryResolver::Entry(std::string_view directory) {

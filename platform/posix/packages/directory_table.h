@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/posix/packages/large_pages.h"
-#include "platform/posix/packages/text_hash.h"
+#include "platform/posix/packages/package_database.h"
 
 namespace corvane::posix {
 

@@ -13,7 +13,7 @@
 
 #include "platform/posix/packages/large_pages.h"
 #include "platform/posix/packages/recorded_files.h"
-#include "platform/posix/packages/text_hash.h"
+#include "platform/posix/packages/package_database.h"
 
 namespace corvane::posix {
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 namespace corvane::posix {
@@ -22,6 +23,17 @@ inline ListedPath SplitPath(std::string_view path) {
   if (slash == std::string_view::npos) return {std::string_view(), path};
   return {path.substr(0, slash), path.substr(slash + 1)};
 }
+
+// The one hash of text this folder uses, the standard library's, for
+// std::string keys and std::string_view look-ups alike: a word-at-a-time
+// hash of our own measured less than 4% faster on every bench row, short of
+// what a hand-written one must pay.
+struct TextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
+};
 
 class PackageDatabase {
  public:

@@ -124,19 +124,13 @@ std::uint32_t DpkgDatabase::OpenRecords() {
                                                : WindowsErrorFromErrno(errno);
   const UniqueDir stream(fdopendir(dup(info_.get())));
   if (!stream.valid()) return WindowsErrorFromErrno(errno);
-  int failure = 0;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = readdir(stream.get());
-    if (entry == nullptr) {
-      failure = errno;
-      break;
-    }
+  errno = 0;
+  for (const dirent* entry; (entry = readdir(stream.get())) != nullptr; errno = 0) {
     const std::string_view name = entry->d_name;
     if (name.size() > kListSuffix.size() && name.ends_with(kListSuffix))
       lists_.push_back(List{std::string(name), entry->d_type});
   }
-  if (failure != 0) return WindowsErrorFromErrno(failure);
+  if (errno != 0) return WindowsErrorFromErrno(errno);
   rlimit limit{};
   if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur > 2 * kSpareDescriptors)
     keepable_ = limit.rlim_cur == RLIM_INFINITY

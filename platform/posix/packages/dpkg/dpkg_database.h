@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/posix/packages/recorded_database.h"
-#include "platform/posix/packages/text_hash.h"
+#include "platform/posix/packages/package_database.h"
 #include "platform/posix/posix_handles.h"
 
 namespace corvane::posix {
