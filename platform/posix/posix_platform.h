@@ -72,7 +72,7 @@ class PosixPlatform final : public Platform {
   int beep_fd_;
   std::uint32_t last_error_ = kErrorSuccess;
 
-  std::string scratch_;  // the bytes of the path in hand
+  std::string scratch_;     // the bytes of the path in hand
   bool patterned_ = false;  // whether a search for a pattern came: many questions follow
 };
 

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "platform/posix/error_codes.h"
-#include "platform/posix/posix_handles.h"
 #include "platform/posix/packages/dpkg/dpkg_database.h"
+#include "platform/posix/posix_handles.h"
 #if CORVANE_RPM
 #include "platform/posix/packages/rpm/rpm_database.h"
 #endif

@@ -11,7 +11,8 @@ void* AllocateLarge(std::size_t bytes) {
   // Smaller blocks could not hold a whole huge page: the heap serves them as any.
   if (bytes < kHugePage) return ::operator new(bytes);
   if (bytes > SIZE_MAX / 2) throw std::bad_alloc();
-  void* const block = std::aligned_alloc(kHugePage, (bytes + kHugePage - 1) / kHugePage * kHugePage);
+  void* const block =
+      std::aligned_alloc(kHugePage, (bytes + kHugePage - 1) / kHugePage * kHugePage);
   if (block == nullptr) throw std::bad_alloc();
   // Only the huge pages the block fills: a huge page counts whole in the
   // process's memory however little of it is used. Only advice: where huge

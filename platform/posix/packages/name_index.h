@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "platform/posix/packages/large_pages.h"
-#include "platform/posix/packages/recorded_files.h"
 #include "platform/posix/packages/package_database.h"
+#include "platform/posix/packages/recorded_files.h"
 
 namespace corvane::posix {
 

@@ -35,8 +35,8 @@ std::uint32_t RecordedDatabase::Query(std::string_view path, bool many) {
       bool found = false;
       // The same name, byte for byte, in the same directory as links resolve it.
       const std::uint32_t error = SearchAlone(path, asked, [&](const ListedPath& file) {
-        return found = found || (file.name == asked.name &&
-                                 resolver_.Same(file.directory, asked.directory));
+        return found = found ||
+                       (file.name == asked.name && resolver_.Same(file.directory, asked.directory));
       });
       if (error != kErrorSuccess) return Fail(error);
       return found ? kErrorSuccess : kErrorFileNotFound;
@@ -47,9 +47,10 @@ std::uint32_t RecordedDatabase::Query(std::string_view path, bool many) {
       names_.Build(files_);
       indexed_ = true;
     }
-    const bool found = askable && names_.ForEachDirectoryOf(asked.name, [&](std::string_view directory) {
-      return resolver_.Same(directory, asked.directory);
-    });
+    const bool found =
+        askable && names_.ForEachDirectoryOf(asked.name, [&](std::string_view directory) {
+          return resolver_.Same(directory, asked.directory);
+        });
     return found ? kErrorSuccess : kErrorFileNotFound;
   } catch (const std::bad_alloc&) {
     return Fail(kErrorNotEnoughMemory);

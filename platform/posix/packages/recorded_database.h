@@ -9,11 +9,11 @@
 #include <functional>
 #include <string_view>
 
+#include "platform/platform.h"
 #include "platform/posix/packages/directory_resolver.h"
 #include "platform/posix/packages/name_index.h"
 #include "platform/posix/packages/package_database.h"
 #include "platform/posix/packages/recorded_files.h"
-#include "platform/platform.h"
 
 namespace corvane::posix {
 
@@ -31,7 +31,8 @@ class RecordedDatabase : public PackageDatabase {
   // its own, so a search is cheap); otherwise only the first one is (where
   // a search reads the records up to the answer, and a second question
   // makes the whole index pay).
-  explicit RecordedDatabase(bool lone_searches_repeat) : lone_searches_repeat_(lone_searches_repeat) {}
+  explicit RecordedDatabase(bool lone_searches_repeat)
+      : lone_searches_repeat_(lone_searches_repeat) {}
 
   // Opens the records: kErrorSuccess or the failure. Called once, at the
   // first question.

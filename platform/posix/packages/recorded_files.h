@@ -68,7 +68,7 @@ class RecordedFiles {
   std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> children_;
   std::vector<Range> walk_;
   std::vector<std::size_t> runs_;  // while a directory is put in order
-  std::uint32_t next_ = 0;  // the number of the entry the walk gives next
+  std::uint32_t next_ = 0;         // the number of the entry the walk gives next
 };
 
 }  // namespace corvane::posix

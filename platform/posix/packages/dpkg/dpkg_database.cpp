@@ -81,16 +81,18 @@ std::string_view PackageOfList(std::string_view file_name) {
 }  // namespace
 
 std::uint32_t DpkgDatabase::Walk(const Visit& visit, std::span<const std::string> names, bool keep,
-                              bool ahead) {
+                                 bool ahead) {
   ListReader reader(
       lists_.size(), [this](std::size_t list, UniqueFd* fd) { return TakeList(list, fd); },
-      keep ? ListReader::Done([this](std::size_t list, UniqueFd fd) { KeepList(list, std::move(fd)); })
+      keep ? ListReader::Done(
+                 [this](std::size_t list, UniqueFd fd) { KeepList(list, std::move(fd)); })
            : ListReader::Done(),
       ahead);
   bool stopped = false;
   for (ListReader::Piece piece; !stopped && reader.Next(&piece);) {
     if (piece.failure != 0) return WindowsErrorFromErrno(piece.failure);
-    for (char *line = piece.lines.data(), *end = line + piece.lines.size(); !stopped && line < end;) {
+    for (char *line = piece.lines.data(), *end = line + piece.lines.size();
+         !stopped && line < end;) {
       char* const next = static_cast<char*>(std::memchr(line, '\n', end - line)) + 1;
       const std::string_view path = names.empty() || EndsInName(line, next, names)
                                         ? RecordedPath(std::span<char>(line, next - 1))
@@ -101,7 +103,8 @@ std::uint32_t DpkgDatabase::Walk(const Visit& visit, std::span<const std::string
     }
   }
   if (!stopped) return kErrorSuccess;
-  if (const int failure = reader.failure_read(); failure != 0) return WindowsErrorFromErrno(failure);
+  if (const int failure = reader.failure_read(); failure != 0)
+    return WindowsErrorFromErrno(failure);
   for (std::size_t list = reader.unopened(); list < lists_.size(); ++list) {
     UniqueFd fd;
     if (const int failure = TakeList(list, &fd); failure != 0 && failure != ENOENT)

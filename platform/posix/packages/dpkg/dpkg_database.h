@@ -12,8 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/posix/packages/recorded_database.h"
 #include "platform/posix/packages/package_database.h"
+#include "platform/posix/packages/recorded_database.h"
 #include "platform/posix/posix_handles.h"
 
 namespace corvane::posix {
@@ -56,8 +56,7 @@ class DpkgDatabase final : public RecordedDatabase {
   // `keep`, the lists stay open for the next walk, as many as the limit on
   // descriptors leaves room for: `corvane /usr/bin/*` 13% faster. With
   // `ahead`, a second thread reads them. kErrorSuccess or the failure.
-  std::uint32_t Walk(const Visit& visit, std::span<const std::string> names, bool keep,
-                     bool ahead);
+  std::uint32_t Walk(const Visit& visit, std::span<const std::string> names, bool keep, bool ahead);
   // The last components that lines land at `name` from, each with a '\n':
   // `name` itself and those of the diverted files put there.
   std::vector<std::string> Endings(std::string_view name) const;

@@ -111,7 +111,8 @@ bool ListReader::Fill() {
     }
     const std::size_t asked = kSlotBytes - slot.filled;
     ssize_t got;
-    while ((got = pread(fd_.get(), slot.bytes + slot.filled, asked, offset_)) < 0 && errno == EINTR) {
+    while ((got = pread(fd_.get(), slot.bytes + slot.filled, asked, offset_)) < 0 &&
+           errno == EINTR) {
     }
     if (got < 0) return Stop(errno);
     offset_ += got;

@@ -93,9 +93,9 @@ class ListReader {
 
   // Where the reading is, on whichever thread reads.
   Slot* filling_ = &slots_[0];
-  std::size_t list_ = 0;  // the list being read
-  UniqueFd fd_;           // its descriptor, while it is open
-  off_t offset_ = 0;      // where its next bytes are
+  std::size_t list_ = 0;   // the list being read
+  UniqueFd fd_;            // its descriptor, while it is open
+  off_t offset_ = 0;       // where its next bytes are
   std::size_t start_ = 0;  // where its bytes begin in the slot
   std::size_t carry_ = 0;
   bool skipping_ = false;  // whether a line too long for a slot is being read past
@@ -103,10 +103,10 @@ class ListReader {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::size_t handed_ = 0;    // slots handed over so far
-  std::size_t consumed_ = 0;  // of those, slots the caller is done with
+  std::size_t handed_ = 0;     // slots handed over so far
+  std::size_t consumed_ = 0;   // of those, slots the caller is done with
   bool done_reading_ = false;  // no more slots will come
-  bool stopping_ = false;     // the caller wants no more
+  bool stopping_ = false;      // the caller wants no more
 
   // Used by the caller only.
   Slot* reading_ = nullptr;
