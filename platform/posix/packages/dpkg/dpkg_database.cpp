@@ -102,11 +102,11 @@ std::uint32_t DpkgDatabase::Walk(const Visit& visit, std::span<const std::string
         stopped = visit(path, piece.list);
     }
   }
-  if (!stopped) return kErrorSuccess;
-  if (const int failure = reader.failure_read(); failure != 0)
-    return WindowsErrorFromErrno(failure);
-  for (std::size_t list = reader.unopened(); list < lists_.size(); ++list) {
+  // After a stop, every list not kept is opened (and kept, when it may be):
+  // one that cannot be read fails every answer.
+  for (std::size_t list = 0; stopped && list < lists_.size(); ++list) {
     UniqueFd fd;
+    if (list < kept_.size() && kept_[list].valid()) continue;
     if (const int failure = TakeList(list, &fd); failure != 0 && failure != ENOENT)
       return WindowsErrorFromErrno(failure);
     if (keep && fd.valid()) KeepList(list, std::move(fd));

@@ -72,12 +72,6 @@ bool ListReader::Next(Piece* piece) {
   return true;
 }
 
-int ListReader::failure_read() const {
-  for (std::size_t p = next_piece_; reading_ != nullptr && p < reading_->count; ++p)
-    if (reading_->pieces[p].failure != 0) return reading_->pieces[p].failure;
-  return 0;
-}
-
 bool ListReader::Fill() {
   Slot& slot = *filling_;
   while (list_ < count_) {

@@ -49,11 +49,6 @@ class ListReader {
   // next call; its bytes may be rewritten); false once all are read. A last
   // line without its '\n' gets one.
   bool Next(Piece* piece);
-  // When there is no second thread and the caller takes no more pieces:
-  // the errno of a failure among the lists read already, or 0; and the
-  // first list not opened yet.
-  int failure_read() const;
-  std::size_t unopened() const { return fd_.valid() ? list_ + 1 : list_; }
 
  private:
   static constexpr std::size_t kSlots = 8;
