@@ -32,7 +32,6 @@ std::uint32_t DirectoryTable::Number(std::string_view text) {
     directories_.push_back({std::string_view(), kNoParent});
     numbers_.emplace(std::string_view(), kRoot);
   }
-  if (directories_[last_].text == text) return last_;
   // The directories not yet known, the deepest first; the root always is.
   std::vector<std::size_t> missing;
   std::uint32_t parent = kRoot;
@@ -45,15 +44,13 @@ std::uint32_t DirectoryTable::Number(std::string_view text) {
   }
   if (!missing.empty()) {
     // Each one's text is the start of the deepest one's.
-    const std::string_view kept = Keep(text);
     for (auto size = missing.rbegin(); size != missing.rend(); ++size) {
       const auto number = static_cast<std::uint32_t>(directories_.size());
-      directories_.push_back({kept.substr(0, *size), parent});
+      directories_.push_back({text.substr(0, *size), parent});
       numbers_.emplace(directories_.back().text, number);
       parent = number;
     }
   }
-  last_ = parent;
   return parent;
 }
 

@@ -24,8 +24,8 @@ class DirectoryTable {
   ~DirectoryTable();
 
   // The number of the absolute directory `text` ("" for the root, no
-  // trailing '/'), which is added when new, and so are the directories
-  // above it.
+  // trailing '/'), a text Keep gave, which is added when new, and so are
+  // the directories above it.
   std::uint32_t Number(std::string_view text);
   std::size_t size() const { return directories_.size(); }
   std::string_view text(std::uint32_t number) const { return directories_[number].text; }
@@ -47,10 +47,6 @@ class DirectoryTable {
 
   std::vector<Directory, LargeAllocator<Directory>> directories_;
   std::unordered_map<std::string_view, std::uint32_t, TextHash, std::equal_to<>> numbers_;
-  // Lists come sorted, so most paths are in the directory of the one
-  // before: asking the map only for another one takes 7% of the instructions
-  // of `corvane /l` off (callgrind, on this project's 2-core Debian 12 VM).
-  std::uint32_t last_ = kRoot;
 
   // Texts are copied into blocks from AllocateLarge, a huge page first and
   // each later one as large as all before it, up to a few huge pages.

@@ -15,9 +15,11 @@ bool IsDirectory(std::uint32_t child) { return (child & kDirectoryBit) != 0; }
 void RecordedFiles::Add(const ListedPath& path) {
   // A huge page of them at once, as kHugePageOf says why.
   if (files_.empty()) files_.reserve(kHugePageOf<File>);
-  const std::uint32_t directory = directories_.Number(path.directory);
+  if (run_texts_.empty() || run_texts_.back() != path.directory)
+    run_texts_.push_back(directories_.Keep(path.directory));
   const std::string_view name = directories_.Keep(path.name);
-  files_.push_back({name.data(), static_cast<std::uint32_t>(name.size()), directory});
+  files_.push_back({name.data(), static_cast<std::uint32_t>(name.size()),
+                    static_cast<std::uint32_t>(run_texts_.size() - 1)});
 }
 
 std::string_view RecordedFiles::Key(std::uint32_t child) const {
@@ -43,6 +45,9 @@ void RecordedFiles::SortListing(std::size_t limit) {
   walk_.clear();
   next_ = 0;
   if (files_.empty()) return;
+  run_directories_.resize(run_texts_.size());
+  for (std::size_t r = 0; r < run_texts_.size(); ++r)
+    run_directories_[r] = directories_.Number(run_texts_[r]);
   // Directory d's children are children_[first_[d]] up to children_[first_[d + 1]].
   const std::size_t count = directories_.size();
   components_.assign(count, 0);
@@ -51,14 +56,14 @@ void RecordedFiles::SortListing(std::size_t limit) {
     components_[d] = static_cast<std::uint32_t>(directories_.text(d).rfind('/') + 1);
     ++first_[directories_.parent(d) + 1];
   }
-  for (const File& file : files_) ++first_[file.directory + 1];
+  for (const File& file : files_) ++first_[DirectoryOf(file) + 1];
   for (std::size_t d = 0; d < count; ++d) first_[d + 1] += first_[d];
   children_.reserve(std::max<std::size_t>(first_.back(), kHugePageOf<std::uint32_t>));
   children_.resize(first_.back());
   std::vector<std::uint32_t> fill(first_.begin(), first_.end() - 1);
   for (std::uint32_t d = 1; d < count; ++d)
     children_[fill[directories_.parent(d)]++] = d | kDirectoryBit;
-  for (std::uint32_t f = 0; f < files_.size(); ++f) children_[fill[files_[f].directory]++] = f;
+  for (std::uint32_t f = 0; f < files_.size(); ++f) children_[fill[DirectoryOf(files_[f])]++] = f;
   Enter(DirectoryTable::kRoot);
 }
 
@@ -122,7 +127,7 @@ bool RecordedFiles::Listed(std::uint32_t number, ListedPath* path) {
   }
   for (File file; Next(&file);) {
     if (next_++ == number) {
-      *path = {directories_.text(file.directory), std::string_view(file.name, file.size)};
+      *path = {directories_.text(DirectoryOf(file)), std::string_view(file.name, file.size)};
       return true;
     }
   }
