@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <string>
 #include <string_view>
 
@@ -16,22 +17,17 @@
 namespace corvane::posix {
 namespace {
 
-// Present, even when it may not be read: that database then says why it cannot answer.
-bool Exists(const std::string& path) {
-  struct stat status;
-  return !path.empty() && stat(path.c_str(), &status) == 0;
-}
-
 // dpkg's records are there unless info/ is missing or empty: an rpm system
-// with the dpkg tool installed may have an empty one.
+// with the dpkg tool installed may have an empty one. One that cannot be
+// examined (a directory on the way may not be searched) is there too.
 bool DpkgPresent() {
-  const char* const info = "/var/lib/dpkg/info";
-  const UniqueDir entries(opendir(info));
-  if (!entries.valid()) return Exists(info);
+  const UniqueDir entries(opendir("/var/lib/dpkg/info"));
+  if (!entries.valid()) return errno != ENOENT && errno != ENOTDIR;
   bool any = false;
+  errno = 0;
   for (const dirent* entry; !any && (entry = readdir(entries.get())) != nullptr;)
     any = std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..";
-  return any;
+  return any || errno != 0;
 }
 
 constexpr ChosenDatabase::Candidate kSystemCandidates[] = {
@@ -41,7 +37,12 @@ constexpr ChosenDatabase::Candidate kSystemCandidates[] = {
        return database;
      }},
 #if CORVANE_RPM
-    {[] { return Exists(RpmDatabase::ConfiguredDirectory()); },
+    // Present, even when it may not be read: that database then says why it cannot answer.
+    {[] {
+       const std::string directory = RpmDatabase::ConfiguredDirectory();
+       struct stat status;
+       return !directory.empty() && stat(directory.c_str(), &status) == 0;
+     },
      []() -> PackageDatabase& {
        static RpmDatabase database;
        return database;

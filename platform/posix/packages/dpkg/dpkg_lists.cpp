@@ -38,6 +38,19 @@ bool NamesFile(std::string_view path) {
   return !path.empty() && path[0] == '/' && path.find('\0') == std::string_view::npos;
 }
 
+// Opens `name` in the directory `at` for reading as *fd: 0; EACCES when it is
+// known, or found, not to be a regular file; or the errno. Not blocking, so
+// that a pipe or a device is turned down instead of hanging the run.
+int OpenRegular(int at, const char* name, bool known_regular, UniqueFd* fd) {
+  fd->reset(openat(at, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  // A socket, or a device without its driver, cannot even be opened.
+  if (!fd->valid()) return errno == ENXIO || errno == ENODEV ? EACCES : errno;
+  if (known_regular) return 0;
+  struct stat status;
+  if (fstat(fd->get(), &status) != 0) return errno;
+  return S_ISREG(status.st_mode) ? 0 : EACCES;
+}
+
 }  // namespace
 
 std::string_view RecordedPath(std::span<char> line) {
@@ -68,8 +81,11 @@ std::uint32_t DpkgLists::Open() {
   if (!info_.valid())
     return errno == ENOENT || errno == ENOTDIR ? kErrorServiceDoesNotExist
                                                : WindowsErrorFromErrno(errno);
-  const UniqueDir stream(fdopendir(dup(info_.get())));
+  UniqueFd copy(dup(info_.get()));
+  if (!copy.valid()) return WindowsErrorFromErrno(errno);
+  const UniqueDir stream(fdopendir(copy.get()));
   if (!stream.valid()) return WindowsErrorFromErrno(errno);
+  copy.release();  // the stream owns it now
   int failure = 0;
   for (;;) {
     errno = 0;
@@ -92,15 +108,13 @@ std::uint32_t DpkgLists::Open() {
 }
 
 int DpkgLists::ReadDiversions() {
-  // Not blocking, and only a regular file is read: a pipe or a device would
-  // hang the run or never end.
-  UniqueFd fd(open((root_ + "/diversions").c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  struct stat status;
-  if (!fd.valid()) return errno == ENOENT ? 0 : errno;
-  if (fstat(fd.get(), &status) != 0) return errno;
-  if (!S_ISREG(status.st_mode)) return EACCES;
+  UniqueFd fd;
+  if (const int failure = OpenRegular(AT_FDCWD, (root_ + "/diversions").c_str(), false, &fd);
+      failure != 0)
+    return failure == ENOENT ? 0 : failure;
   // Three lines a diversion: the file, where it goes, and the package that
-  // diverts it; the first of two for one file counts.
+  // diverts it; the first of two for one file counts. A record cut short
+  // makes the file corrupt, as dpkg finds it: its answers could be wrong.
   LineReader reader;
   reader.Start(fd.get());
   std::string fields[3];
@@ -117,20 +131,17 @@ int DpkgLists::ReadDiversions() {
       diversions_.try_emplace(std::move(fields[0]), Diversion{std::move(fields[1]), std::move(fields[2])});
     }
   }
-  return failure;
+  return failure == 0 && (filled != 0 || reader.supplied_last_line_end()) ? EBADMSG : failure;
 }
 
 int DpkgLists::OpenList(std::size_t list, int* fd) const {
   const unsigned char type = lists_[list].type;
   if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN) return EACCES;
-  // Not blocking: a link to a pipe is turned down below instead of hanging here.
-  *fd = openat(info_.get(), lists_[list].name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (*fd < 0) return errno;
-  struct stat status;
-  if (type != DT_REG && (fstat(*fd, &status) != 0 || !S_ISREG(status.st_mode))) {
-    close(*fd);
-    return EACCES;
-  }
+  UniqueFd opened;
+  if (const int failure = OpenRegular(info_.get(), lists_[list].name.c_str(), type == DT_REG, &opened);
+      failure != 0)
+    return failure;
+  *fd = opened.release();
   return 0;
 }
 

@@ -54,7 +54,8 @@ class DpkgLists {
   DpkgLists& operator=(const DpkgLists&) = delete;
 
   // Reads the diversions and finds the lists: kErrorSuccess; 1060 (no such
-  // service) when there is no info/ directory; or the failure's code.
+  // service) when there is no info/ directory; 1392 (corrupt) when the
+  // diversions end inside a record; or the failure's code.
   // bad_alloc when memory runs out, as everywhere here.
   std::uint32_t Open();
 
@@ -98,7 +99,8 @@ class DpkgLists {
   };
 
   // Reads the diversions into diversions_: 0, also when there is no such
-  // file; EACCES when it is not a regular file; or the errno of the failure.
+  // file; EACCES when it is not a regular file; EBADMSG when it ends inside
+  // a record; or the errno of the failure.
   int ReadDiversions();
   // Opens list `list` as *fd: 0; ENOENT when it is gone; EACCES when it is
   // not a regular file (Windows denies access to a directory opened as a
@@ -173,9 +175,11 @@ std::uint32_t DpkgLists::WalkAll(Visit visit) {
     visit(path, list);
     return false;
   };
-  ReadAhead ahead(lists_.size(), [this](std::size_t list, int* fd) { return TakeList(list, fd); });
-  if (!ahead.started()) return Walk(visit_all);
-  for (ReadAhead::Piece piece; ahead.Next(&piece);) {
+  // On the heap: its slots' pieces would take 17 KiB of a stack.
+  const auto ahead = std::make_unique<ReadAhead>(
+      lists_.size(), [this](std::size_t list, int* fd) { return TakeList(list, fd); });
+  if (!ahead->started()) return Walk(visit_all);
+  for (ReadAhead::Piece piece; ahead->Next(&piece);) {
     if (piece.failure != 0) return WindowsErrorFromErrno(piece.failure);
     VisitLines(piece.lines, piece.list, visit_all, {});
   }

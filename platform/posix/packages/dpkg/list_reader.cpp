@@ -38,7 +38,8 @@ int LineBuffer::Read(int fd, off_t* offset, bool* ended) {
   // No read is needed to learn that a regular file ended; the short read
   // leaves room for the last '\n'.
   *ended = static_cast<std::size_t>(got) < asked;
-  if (*ended && filled > 0 && bytes[filled - 1] != '\n') bytes[filled++] = '\n';
+  supplied_end = *ended && filled > 0 && bytes[filled - 1] != '\n';
+  if (supplied_end) bytes[filled++] = '\n';
   return 0;
 }
 
@@ -51,6 +52,7 @@ std::size_t LineBuffer::WholeLinesEnd(std::size_t from) const {
 void LineReader::Start(int fd) {
   fd_ = fd;
   buffer_.filled = handed_ = 0;
+  buffer_.supplied_end = false;
   offset_ = 0;
   ended_ = false;
 }

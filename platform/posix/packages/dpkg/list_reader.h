@@ -21,13 +21,14 @@ struct LineBuffer {
   std::size_t capacity = 0;
   std::size_t filled = 0;         // bytes read into it
   std::unique_ptr<char[]> grown;  // its bytes, once it had to grow
+  bool supplied_end = false;      // whether Read gave the last line its '\n'
 
   // Gives it room for `capacity` bytes, keeping its first `keep`.
   void Grow(std::size_t capacity, std::size_t keep);
   // Reads the next bytes of the file `fd`, from `*offset` on, into the free
   // room (there must be some): 0, or the errno of the failure. A read that
   // leaves room ends a regular file: it sets *ended, and a last line
-  // without its '\n' gets one.
+  // without its '\n' gets one (and sets supplied_end).
   int Read(int fd, off_t* offset, bool* ended);
   // Where the whole lines that end in bytes `from` up to `filled` end: past
   // the last '\n' there, or `from` when there is none.
@@ -42,6 +43,8 @@ class LineReader {
   // The next piece of whole lines of the list, each ending in '\n', in
   // *lines: 0, with nothing once all is read; or the errno of the failure.
   int Next(std::span<char>* lines);
+  // Whether the list's last line, handed out with a '\n', had none.
+  bool supplied_last_line_end() const { return buffer_.supplied_end; }
 
  private:
   int fd_ = -1;
