@@ -125,6 +125,9 @@ class Platform {
   // error code of the first write that failed in the run (later output is
   // dropped once one has).
   virtual std::uint32_t FlushStandardOutput() = 0;
+  // 0 while every write to standard output has succeeded; then the error
+  // code of the first that failed. Writes nothing.
+  virtual std::uint32_t StandardOutputError() = 0;
 
   // The program's arguments, element 0 first: *count texts in one block
   // that LocalFree frees, or nullptr when it cannot be had (last error says

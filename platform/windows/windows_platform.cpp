@@ -118,6 +118,7 @@ class WindowsPlatform final : public Platform {
     if (output_error_ == ERROR_SUCCESS && std::fflush(stdout) != 0) output_error_ = WriteFailure();
     return output_error_;
   }
+  std::uint32_t StandardOutputError() override { return output_error_; }
 
   // The runtime's narrow argv has been through the ANSI code page, which
   // turns a character it lacks into '?' (a wildcard) or a look-alike.
