@@ -125,4 +125,10 @@ for sink in '>/dev/full:112' '>&-:6'; do
   eval '"$WINE" "$program" /l '"${sink%%:*}" 2>/dev/null </dev/null || status=$?
   verify "output ${sink%%:*}: status $status" [ "$status" = "${sink##*:}" ]
 done
+# Once a write has failed nothing more is asked: 20,000 files whose every
+# query fails (a beep and a report each) end at once, not after 20 s.
+mkdir "$tree/many" && (cd "$tree/many" && seq -f 'f%05g' 20000 | xargs touch)
+status=$(SFC_DOUBLE_ANSWER=5 timeout 10 "$WINE" "$program" "$T\\many\\*" 2>/dev/null </dev/null |
+  head -n 1 >/dev/null; echo "${PIPESTATUS[0]}")
+verify "reader gone: status $status" [ "$status" = 233 ]
 finish
