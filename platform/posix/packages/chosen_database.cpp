@@ -17,12 +17,19 @@
 namespace corvane::posix {
 namespace {
 
+// Present, even when it may not be read: that database then says why it cannot answer.
+bool Exists(const std::string& path) {
+  struct stat status;
+  return !path.empty() && stat(path.c_str(), &status) == 0;
+}
+
 // dpkg's records are there unless info/ is missing or empty: an rpm system
 // with the dpkg tool installed may have an empty one. One that cannot be
-// examined (a directory on the way may not be searched) is there too.
+// examined (EACCES on the way to it) is there too.
 bool DpkgPresent() {
-  const UniqueDir entries(opendir("/var/lib/dpkg/info"));
-  if (!entries.valid()) return errno != ENOENT && errno != ENOTDIR;
+  const char* const info = "/var/lib/dpkg/info";
+  const UniqueDir entries(opendir(info));
+  if (!entries.valid()) return errno == EACCES || Exists(info);
   bool any = false;
   errno = 0;
   for (const dirent* entry; !any && (entry = readdir(entries.get())) != nullptr;)
@@ -37,12 +44,7 @@ constexpr ChosenDatabase::Candidate kSystemCandidates[] = {
        return database;
      }},
 #if CORVANE_RPM
-    // Present, even when it may not be read: that database then says why it cannot answer.
-    {[] {
-       const std::string directory = RpmDatabase::ConfiguredDirectory();
-       struct stat status;
-       return !directory.empty() && stat(directory.c_str(), &status) == 0;
-     },
+    {[] { return Exists(RpmDatabase::ConfiguredDirectory()); },
      []() -> PackageDatabase& {
        static RpmDatabase database;
        return database;

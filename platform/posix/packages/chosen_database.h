@@ -35,9 +35,8 @@ class ChosenDatabase final : public PackageDatabase {
 };
 
 // The system's database: dpkg's when /var/lib/dpkg/info holds entries or
-// cannot be examined (which its answers then say), else rpm's
-// (where the build has rpm support) when the directory rpm's configuration
-// names for it (%_dbpath) exists, else none.
+// cannot be examined, else rpm's (where the build has rpm support) when the
+// directory rpm's configuration names for it (%_dbpath) exists, else none.
 PackageDatabase& SystemPackageDatabase();
 
 }  // namespace corvane::posix

@@ -39,16 +39,17 @@ bool NamesFile(std::string_view path) {
 }
 
 // Opens `name` in the directory `at` for reading as *fd: 0; EACCES when it is
-// known, or found, not to be a regular file; or the errno. Not blocking, so
-// that a pipe or a device is turned down instead of hanging the run.
-int OpenRegular(int at, const char* name, bool known_regular, UniqueFd* fd) {
-  fd->reset(openat(at, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+// not a regular file (unless `known_regular` says it is); or the errno. Not
+// blocking, so that a pipe or a device is turned down instead of hanging the run.
+int OpenRegular(int at, const char* name, bool known_regular, int* fd) {
+  UniqueFd opened(openat(at, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   // A socket, or a device without its driver, cannot even be opened.
-  if (!fd->valid()) return errno == ENXIO || errno == ENODEV ? EACCES : errno;
-  if (known_regular) return 0;
+  if (!opened.valid()) return errno == ENXIO || errno == ENODEV ? EACCES : errno;
   struct stat status;
-  if (fstat(fd->get(), &status) != 0) return errno;
-  return S_ISREG(status.st_mode) ? 0 : EACCES;
+  if (!known_regular && fstat(opened.get(), &status) != 0) return errno;
+  if (!known_regular && !S_ISREG(status.st_mode)) return EACCES;
+  *fd = opened.release();
+  return 0;
 }
 
 }  // namespace
@@ -108,13 +109,12 @@ std::uint32_t DpkgLists::Open() {
 }
 
 int DpkgLists::ReadDiversions() {
-  UniqueFd fd;
-  if (const int failure = OpenRegular(AT_FDCWD, (root_ + "/diversions").c_str(), false, &fd);
-      failure != 0)
-    return failure == ENOENT ? 0 : failure;
+  int opened = -1;
+  const int refused = OpenRegular(AT_FDCWD, (root_ + "/diversions").c_str(), false, &opened);
+  if (refused != 0) return refused == ENOENT ? 0 : refused;
+  const UniqueFd fd(opened);
   // Three lines a diversion: the file, where it goes, and the package that
-  // diverts it; the first of two for one file counts. A record cut short
-  // makes the file corrupt, as dpkg finds it: its answers could be wrong.
+  // diverts it. The first for a file counts; one cut short makes all corrupt.
   LineReader reader;
   reader.Start(fd.get());
   std::string fields[3];
@@ -137,12 +137,7 @@ int DpkgLists::ReadDiversions() {
 int DpkgLists::OpenList(std::size_t list, int* fd) const {
   const unsigned char type = lists_[list].type;
   if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN) return EACCES;
-  UniqueFd opened;
-  if (const int failure = OpenRegular(info_.get(), lists_[list].name.c_str(), type == DT_REG, &opened);
-      failure != 0)
-    return failure;
-  *fd = opened.release();
-  return 0;
+  return OpenRegular(info_.get(), lists_[list].name.c_str(), type == DT_REG, fd);
 }
 
 int DpkgLists::TakeList(std::size_t list, int* fd) {

@@ -52,7 +52,6 @@ std::size_t LineBuffer::WholeLinesEnd(std::size_t from) const {
 void LineReader::Start(int fd) {
   fd_ = fd;
   buffer_.filled = handed_ = 0;
-  buffer_.supplied_end = false;
   offset_ = 0;
   ended_ = false;
 }
