@@ -202,7 +202,6 @@ if "${in_db[@]}" : true 2>/dev/null; then
     run=("${in_db[@]}" "$setup" "$tmp/corvane") && check "${status/L/${#rec}}" - "$rec"
   done <<'EOF'
 5|ln -s /dev/zero diversions
-5|ln -s /dev/urandom diversions
 5|ln -s /dev/null diversions
 5|mkfifo diversions
 5|mkfifo diversions && exec 3<>diversions && echo x >&3
