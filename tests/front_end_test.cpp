@@ -81,9 +81,12 @@ TEST(RunCommandTest, ModeLinesAndStatus) {
       {{"corvane"}, usage, 109, 18, 109},  // 109: the reader of a pipe has gone
       {{"corvane", "C:\\none"}, found + "C:\\none\n", 112, 18, 112},
       // Once a write has failed, nothing more is asked, and nothing beeps.
-      {{"corvane", "C:\\W\\a.exe", "C:\\W\\denied.exe", "x"}, "\nProtectedFile: C:\\W\\a.exe", 109, 18, 109, u'\\', 1},
+      // clang-format off
+      {{"corvane", "C:\\W\\a.exe", "C:\\W\\denied.exe", "x"}, "\nProtectedFile: C:\\W\\a.exe",
+       109, 18, 109, u'\\', 1},
       {{"corvane", "C:\\W\\a.exe", "C:\\W\\denied.exe"}, "", 109, 18, 109, u'\\', 0},
       {{"corvane", "/l"}, "", 109, 5, 109, u'\\', 0},
+      // clang-format on
       // No backslash, no prefix: the match is resolved against the current directory.
       {{"corvane", "C:/W/a.exe"}, found + "C:\\cwd\\a.exe\n", 0},
       // A long form too long for the buffer still counts.
