@@ -285,8 +285,6 @@ void PosixPlatform::WriteStandardOutput(const char* bytes, std::size_t count) {
   output_.Write(bytes, count);
 }
 
-std::uint32_t PosixPlatform::StandardOutputError() { return output_.error(); }
-
 std::uint32_t PosixPlatform::FlushStandardOutput() {
   output_.Flush();
   return output_.error();

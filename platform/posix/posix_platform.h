@@ -47,7 +47,7 @@ class PosixPlatform final : public Platform {
   int Beep(std::uint32_t frequency, std::uint32_t duration_ms) override;
   void WriteStandardOutput(const char* bytes, std::size_t count) override;
   std::uint32_t FlushStandardOutput() override;
-  std::uint32_t StandardOutputError() override;
+  std::uint32_t StandardOutputError() override { return output_.error(); }
   char16_t** CommandLineToArgvW(int argc, const char* const* argv, int* count) override;
   int MultiByteToWideChar(std::uint32_t code_page, std::uint32_t flags, const char* text, int count,
                           char16_t* wide, int wide_count) override;
