@@ -145,11 +145,12 @@ mkdir "$tmp/big"
 lines "$tmp/big" '.+' && check 2 "$tmp/want" "$tmp/big/*"
 
 # --- A directory that may not be read: its pattern and the names in it
-# match nothing; the directory itself is there. Root reads everything, so
-# then the runs are an unprivileged user's.
-mkdir "$tmp/locked"
-touch "$tmp/locked/file"
-chmod 000 "$tmp/locked"
+# match nothing; the directory itself is there. One that may be read but not
+# searched gives its names, whose long paths cannot be had (0). Root reads
+# everything, so then the runs are an unprivileged user's.
+mkdir "$tmp/locked" "$tmp/unsearchable"
+touch "$tmp/locked/file" "$tmp/unsearchable/file"
+chmod 000 "$tmp/locked" && chmod 644 "$tmp/unsearchable"
 if [ "$(id -u)" -eq 0 ]; then
   cp "$program" "$tmp/corvane" && chmod 755 "$tmp/corvane"
   run=(setpriv --reuid=65534 --regid=65534 --clear-groups -- "$tmp/corvane")
@@ -158,6 +159,7 @@ if "${run[@]}" /nonexistent >/dev/null 2>&1 || [ $? -lt 126 ]; then
   query 13 "F $tmp/locked/*" -- "$tmp/locked/*"
   query 13 "F $tmp/locked/file" -- "$tmp/locked/file"
   query 2 "N $tmp/locked" -- "$tmp/locked"
+  query 0 "F $tmp/unsearchable/file" -- "$tmp/unsearchable/f*"
 else
   echo "skipped: the unreadable directory (no unprivileged user to run as)"
 fi
@@ -189,7 +191,7 @@ run=("$program")
 # --- A dpkg database of its own, in a private mount namespace, that records
 # $rec: in_db SETUP ARG... runs SETUP in it (which may change "$@"), then
 # ARG... within a second. Every case gives its code at once: no hang, no signal.
-rec=$tmp/rec && : >"$rec" && cp "$program" "$tmp/corvane" && chmod 755 "$tmp/corvane"
+rec=$tmp/rec && : >"$rec"
 in_db=(unshare -m sh -c 'mount -t tmpfs none /var/lib/dpkg && cd /var/lib/dpkg && mkdir info &&
   printf "%032d  %s\n" 0 "${1#/}" >info/p.md5sums && setup=$2 && shift 2 && eval "$setup" &&
   exec timeout 1 "$@"' sh "$rec")
