@@ -137,6 +137,9 @@ class Platform {
   // feed as CR LF; a failure counts as a failed write of standard output.
   // Called only where StandardOutputIsConsole().
   virtual void WriteConsoleW(const char16_t* /*text*/, std::size_t /*count*/) {}
+  // 0 while every write to standard output has succeeded; then the error
+  // code of the first that failed. Writes nothing.
+  virtual std::uint32_t StandardOutputError() = 0;
 
   // The program's arguments, element 0 first: *count texts in one block
   // that LocalFree frees, or nullptr when it cannot be had (last error says

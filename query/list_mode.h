@@ -18,7 +18,8 @@ class ListMode {
 
   // Prints every entry of the list from its start. When the walk ends with
   // code 0 or 18, prints the count line; on any other code, the error
-  // report instead. Returns the code that ended the walk.
+  // report instead. Returns the code that ended the walk, which a failed
+  // write to standard output does at once, with neither.
   std::uint32_t Run();
 
  private:

@@ -39,7 +39,10 @@ bool IsDotName(const char16_t* name) {
 }  // namespace
 
 std::uint32_t QueryMode::Run(int count, const char16_t* const* names) {
-  for (int i = 0; i < count; ++i) QueryName(names[i]);
+  // Answers that cannot be written are not worth asking for: once a write
+  // has failed, neither the file system nor the service is asked again.
+  for (int i = 0; i < count && platform_.StandardOutputError() == kErrorSuccess; ++i)
+    QueryName(names[i]);
   console_.Write(u"\n");
   return status_;
 }
@@ -71,7 +74,8 @@ void QueryMode::QueryName(const char16_t* name) {
   }
   do {
     ExamineMatch(as_given ? u"" : find_.cFileName);
-  } while (platform_.FindNextFileW(search.get(), &find_) != 0);
+  } while (platform_.StandardOutputError() == kErrorSuccess &&
+           platform_.FindNextFileW(search.get(), &find_) != 0);
 }
 
 void QueryMode::ExamineMatch(const char16_t* name) {

@@ -29,6 +29,7 @@ class QueryMode {
   // break. Returns the status of the last match examined: 0 when its long
   // path was not obtained, the long path's length when protected, 2 when not
   // protected, the service's code when asking failed; 13 when none was.
+  // Once a write to standard output has failed, examines nothing more.
   std::uint32_t Run(int count, const char16_t* const* names);
 
  private:

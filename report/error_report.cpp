@@ -5,6 +5,8 @@
 namespace corvane {
 
 void ErrorReport::Report(std::uint32_t code) {
+  // Once output cannot be written, a report reaches no one: not even its beep.
+  if (platform_.StandardOutputError() != kErrorSuccess) return;
   platform_.Beep(kBeepFrequency, kBeepDurationMs);
   LookUpMessage(code);
   console_.Write(u"\n\nSystem error %d has occurred.", {static_cast<std::int32_t>(code)});

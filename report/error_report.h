@@ -26,7 +26,8 @@ class ErrorReport {
 
   // Beeps, then prints "System error N has occurred." and the message text
   // for `code` (nothing after the two line breaks when there is none). The
-  // message buffer keeps that text until the next report.
+  // message buffer keeps that text until the next report. Does nothing once
+  // a write to standard output has failed.
   void Report(std::uint32_t code);
 
   const char16_t* message() const { return message_; }

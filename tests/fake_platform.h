@@ -54,11 +54,13 @@ class FakePlatform : public Platform {
   bool utf8 = false;
   std::uint32_t output_error = 0;  // a write that failed during the run
   bool console = false;            // standard output is a console; what it shows is kept as UTF-8
+  // With output_error: the writes that succeed; the next one fails, and the core may know it.
+  std::size_t good_writes = SIZE_MAX;
 
   std::string output;
   std::vector<std::size_t> write_sizes;
   int beeps = 0, flushes = 0, open_searches = 0, outstanding_messages = 0, loaded_modules = 0,
-      faults_fired = 0;
+      faults_fired = 0, asked_after_output_failed = 0;
 
   Handle FindFirstFileW(const char16_t* pattern, FindData* data) override {
     auto found = matches.find(pattern);
@@ -129,10 +131,13 @@ class FakePlatform : public Platform {
   int FreeLibrary(Module) override { return --loaded_modules, !Faulted(Operation::kFreeLibrary); }
   int Beep(std::uint32_t, std::uint32_t) override { return ++beeps, !Faulted(Operation::kBeep); }
   void WriteStandardOutput(const char* bytes, std::size_t count) override {
-    output.append(bytes, count);
+    if (write_sizes.size() < good_writes) output.append(bytes, count);
     write_sizes.push_back(count);
   }
   std::uint32_t FlushStandardOutput() override { return ++flushes, output_error; }
+  std::uint32_t StandardOutputError() override {
+    return write_sizes.size() > good_writes ? output_error : 0;
+  }
   char16_t** CommandLineToArgvW(int argc, const char* const* argv, int* count) override {
     if (Faulted(Operation::kCommandLineToArgv)) return nullptr;
     std::vector<std::u16string> texts = command_line;
@@ -196,6 +201,10 @@ class FakePlatform : public Platform {
   // Counts the call; true when a fault makes this one fail.
   bool Faulted(Operation operation) {
     const int call = calls_[static_cast<int>(operation)]++;
+    // Releasing what was taken and converting text are not asking.
+    const bool asks = operation < Operation::kLocalFree ? operation != Operation::kFindClose
+                                                        : operation == Operation::kBeep;
+    asked_after_output_failed += asks && StandardOutputError() != 0;
     for (const Fault& f : faults)
       if (f.operation == operation && f.call == call) return ++faults_fired, Fail(f.code), true;
     return false;

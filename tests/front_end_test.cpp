@@ -58,6 +58,7 @@ TEST(RunCommandTest, ModeLinesAndStatus) {
     std::string output;
     std::uint32_t status, list_end = 18, output_error = 0;
     char16_t separator = u'\\';
+    std::size_t good_writes = SIZE_MAX;
   } cases[] = {
       // The mode: a help request anywhere, then any list switch, ASCII case
       // folded; where '/' separates, /l and /list alone are the switch.
@@ -83,6 +84,13 @@ TEST(RunCommandTest, ModeLinesAndStatus) {
       {{"corvane", "d\\s\\.", ".."}, "\n*NotProtected: C:\\d\\s\n*NotProtected: C:\\d\n", 2},
       // A long form too long for the buffer is not obtained: the short form is never asked about.
       {{"corvane", "C:\\W\\long.exe"}, found + "C:\\W\\long.exe\n", 0},
+      // Once a write has failed, nothing more is asked, and nothing beeps.
+      // clang-format off
+      {{"corvane", "C:\\W\\a.exe", "C:\\W\\denied.exe", "x"}, "\nProtectedFile: C:\\W\\a.exe",
+       109, 18, 109, u'\\', 1},
+      {{"corvane", "C:\\W\\a.exe", "C:\\W\\denied.exe"}, "", 109, 18, 109, u'\\', 0},
+      {{"corvane", "/l"}, "", 109, 5, 109, u'\\', 0},
+      // clang-format on
       {{"corvane", "C:\\W\\denied.exe"}, denied + "\n", 5},
       // Without a full path (261 with its terminator, or none to be had) the
       // line names the match as searched.
@@ -99,11 +107,13 @@ TEST(RunCommandTest, ModeLinesAndStatus) {
     platform.list_end_error = c.list_end;
     platform.output_error = c.output_error;
     platform.separator = c.separator;
+    platform.good_writes = c.good_writes;
     const int argc = c.argv[0] == nullptr ? 0 : static_cast<int>(c.argv.size());
     EXPECT_EQ(RunCommand(platform, argc, c.argv.data()), c.status);
     EXPECT_EQ(platform.output, c.output);
     EXPECT_EQ(platform.flushes, 1);
     EXPECT_EQ(platform.open_searches, 0) << "a search was left open";
+    EXPECT_EQ(platform.asked_after_output_failed, 0);
     EXPECT_EQ(platform.outstanding_messages, 0) << "the arguments were not freed";
   }
 }

@@ -76,6 +76,7 @@ constexpr ErrnoEntry kErrnoCodes[] = {
     {ETXTBSY, kErrorSharingViolation},
     {ENOSYS, kErrorInvalidFunction},
     {EOPNOTSUPP, kErrorInvalidFunction},
+    {EBADMSG, kErrorFileCorrupt},
 };
 
 }  // namespace

@@ -143,9 +143,10 @@ Handle PosixPlatform::FindFirstFileW(const char16_t* pattern, FindData* data) {
     }
 
     patterned_ = true;
-    auto search = std::make_unique<Search>(UniqueDir(opendir(directory.c_str())), std::move(last));
-    if (!search->directory.valid())
+    UniqueDir entries(opendir(directory.c_str()));
+    if (!entries.valid())
       return FailSearch(errno == ENOENT ? kErrorPathNotFound : WindowsErrorFromErrno(errno));
+    auto search = std::make_unique<Search>(std::move(entries), std::move(last));
     if (const std::uint32_t code = NextMatch(*search, data); code != kErrorSuccess)
       return FailSearch(code == kErrorNoMoreFiles ? kErrorFileNotFound : code);
     return search.release();
@@ -307,9 +308,11 @@ int PosixPlatform::ExitStatus(std::uint32_t run_status) const {
 }  // namespace posix
 
 Platform& SystemPlatform() {
-  // A reader that went away must end the run with an error status, not a
-  // signal: the write then fails with EPIPE and the run status says so.
+  // A reader that went away, or a file at the size limit, must end the run
+  // with an error status, not a signal: the write then fails (EPIPE, EFBIG)
+  // and the run status says so.
   signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
   static posix::PosixPlatform platform(posix::SystemPackageDatabase());
   return platform;
 }

@@ -47,6 +47,7 @@ class PosixPlatform final : public Platform {
   int Beep(std::uint32_t frequency, std::uint32_t duration_ms) override;
   void WriteStandardOutput(const char* bytes, std::size_t count) override;
   std::uint32_t FlushStandardOutput() override;
+  std::uint32_t StandardOutputError() override { return output_.error(); }
   char16_t** CommandLineToArgvW(int argc, const char* const* argv, int* count) override;
   int MultiByteToWideChar(std::uint32_t code_page, std::uint32_t flags, const char* text, int count,
                           char16_t* wide, int wide_count) override;
@@ -56,10 +57,6 @@ class PosixPlatform final : public Platform {
   char16_t DirectorySeparator() const override { return u'/'; }
   // A status above 255 exits as 255: POSIX keeps only 8 bits of it.
   int ExitStatus(std::uint32_t run_status) const override;
-
-  // The Win32 code of the first write to standard output that failed; 0
-  // while none has.
-  std::uint32_t output_error() const { return output_.error(); }
 
  private:
   // Records `code` as the last error and returns 0, the failing result.

@@ -1,5 +1,6 @@
 #include "platform/posix/standard_output.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +9,17 @@
 #include "platform/posix/error_codes.h"
 
 namespace corvane::posix {
+namespace {
+
+// Waits until the descriptor `fd` can be written to: 0, or the errno of the failure.
+int AwaitRoom(int fd) {
+  pollfd ready = {fd, POLLOUT, 0};
+  while (poll(&ready, 1, -1) < 0)
+    if (errno != EINTR) return errno;
+  return 0;
+}
+
+}  // namespace
 
 OutputChannel::OutputChannel(int fd) : fd_(fd), terminal_(isatty(fd) == 1) {}
 
@@ -34,10 +46,14 @@ void OutputChannel::Flush() {
 void OutputChannel::WriteAll(const char* bytes, std::size_t count) {
   while (count > 0 && error_ == 0) {
     const ssize_t written = write(fd_, bytes, count);
-    if (written < 0 && errno == EINTR) continue;
+    int failure = written < 0 ? errno : 0;
+    if (failure == EINTR) continue;
+    // Output that is not to block (a pipe whose reader is slow) is full for
+    // now: the rest goes once it can take more.
+    if (failure == EAGAIN && (failure = AwaitRoom(fd_)) == 0) continue;
     if (written <= 0) {
       // A write that takes nothing would be retried forever: count it as failed.
-      error_ = written < 0 ? WindowsErrorFromErrno(errno) : kErrorIoDevice;
+      error_ = failure != 0 ? WindowsErrorFromErrno(failure) : kErrorIoDevice;
       return;
     }
     bytes += written;

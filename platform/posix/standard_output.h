@@ -19,7 +19,8 @@ class OutputChannel {
   OutputChannel& operator=(const OutputChannel&) = delete;
 
   // A terminal gets each piece at once; anything else gets whole blocks of
-  // kBlockSize bytes as they fill. Once a write has failed, writes nothing.
+  // kBlockSize bytes as they fill. A descriptor that does not block is
+  // waited on while it is full. Once a write has failed, writes nothing.
   void Write(const char* bytes, std::size_t count);
   // Writes out what the current block holds.
   void Flush();

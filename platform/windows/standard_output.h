@@ -23,6 +23,8 @@ class StandardOutput {
   StandardOutput& operator=(const StandardOutput&) = delete;
 
   bool console() const { return console_; }
+  // The code of the first write that failed, or 0 while none has.
+  DWORD error() const { return error_; }
   // Bytes in text mode (each line feed after a carriage return), kept until
   // a block is full. Once a write has failed, writes nothing.
   void Write(const char* bytes, std::size_t count);

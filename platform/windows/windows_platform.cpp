@@ -123,6 +123,7 @@ class WindowsPlatform final : public Platform {
   void WriteConsoleW(const char16_t* text, std::size_t count) override {
     output_.WriteWide(Wide(text), count);
   }
+  std::uint32_t StandardOutputError() override { return output_.error(); }
 
   // The runtime's narrow argv has been through the ANSI code page, which
   // turns a character it lacks into '?' (a wildcard) or a look-alike.

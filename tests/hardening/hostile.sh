@@ -2,10 +2,11 @@
 # Hostile input for the built native program, end to end: arguments of 259
 # to 100,000 characters, every byte in a name, empty arguments, patterns of
 # wildcards alone, a directory of 100,000 entries, an unreadable directory,
-# a hostile element 0 and an output that cannot be written. Each run must end
-# (no hang, no signal, no sanitizer report) with the output and status the
-# rules give. Prints "hostile: N inputs, C crashes, W wrong" and fails on any
-# crash or wrong answer.
+# a hostile element 0, an output that cannot be written, hostile diversions
+# files and the limits a process can be given. Each run must end (no hang,
+# no signal, no sanitizer report) with the output and status the rules give.
+# Prints "hostile: N inputs, C crashes, W wrong" and fails on any crash or
+# wrong answer.
 #
 #   hostile.sh PATH_TO_CORVANE
 here=$(cd "$(dirname "$0")" && pwd)
@@ -28,7 +29,8 @@ check() {
   shift 2
   inputs=$((inputs + 1))
   timeout 300 "${run[@]}" "$@" >"$tmp/out" 2>"$tmp/err" </dev/null || status=$?
-  if [ "$status" -ge 124 ] || grep -q -E 'Sanitizer|runtime error:' "$tmp/err"; then
+  # 124 is a hang that timeout ended, 128 + N signal N; 223 and 255 are codes.
+  if ((status >= 124 && status <= 192)) || grep -q -E 'Sanitizer|runtime error:' "$tmp/err"; then
     crashes=$((crashes + 1))
     echo "CRASH (status $status): ${*:0:3}" | cut -c1-200
     head -20 "$tmp/err"
@@ -143,11 +145,12 @@ mkdir "$tmp/big"
 lines "$tmp/big" '.+' && check 2 "$tmp/want" "$tmp/big/*"
 
 # --- A directory that may not be read: its pattern and the names in it
-# match nothing; the directory itself is there. Root reads everything, so
-# then the runs are an unprivileged user's.
-mkdir "$tmp/locked"
-touch "$tmp/locked/file"
-chmod 000 "$tmp/locked"
+# match nothing; the directory itself is there. One that may be read but not
+# searched gives its names, whose long paths cannot be had (0). Root reads
+# everything, so then the runs are an unprivileged user's.
+mkdir "$tmp/locked" "$tmp/unsearchable"
+touch "$tmp/locked/file" "$tmp/unsearchable/file"
+chmod 000 "$tmp/locked" && chmod 644 "$tmp/unsearchable"
 if [ "$(id -u)" -eq 0 ]; then
   cp "$program" "$tmp/corvane" && chmod 755 "$tmp/corvane"
   run=(setpriv --reuid=65534 --regid=65534 --clear-groups -- "$tmp/corvane")
@@ -156,6 +159,7 @@ if "${run[@]}" /nonexistent >/dev/null 2>&1 || [ $? -lt 126 ]; then
   query 13 "F $tmp/locked/*" -- "$tmp/locked/*"
   query 13 "F $tmp/locked/file" -- "$tmp/locked/file"
   query 2 "N $tmp/locked" -- "$tmp/locked"
+  query 0 "F $tmp/unsearchable/file" -- "$tmp/unsearchable/f*"
 else
   echo "skipped: the unreadable directory (no unprivileged user to run as)"
 fi
@@ -182,6 +186,68 @@ run=(sh -c 'exec "$0" "$@" >&-' "$program")
 check 6 - /l "$tmp/w/*"
 run=(bash -c '"$0" "$@" | head -c 1 >/dev/null; exit "${PIPESTATUS[0]}"' "$program")
 check 109 - /l
+run=("$program")
+
+# --- A dpkg database of its own, in a private mount namespace, that records
+# $rec: in_db SETUP ARG... runs SETUP in it (which may change "$@"), then
+# ARG... within a second. Every case gives its code at once: no hang, no signal.
+rec=$tmp/rec && : >"$rec"
+in_db=(unshare -m sh -c 'mount -t tmpfs none /var/lib/dpkg && cd /var/lib/dpkg && mkdir info &&
+  printf "%032d  %s\n" 0 "${1#/}" >info/p.md5sums && setup=$2 && shift 2 && eval "$setup" &&
+  exec timeout 1 "$@"' sh "$rec")
+if "${in_db[@]}" : true 2>/dev/null; then
+  # Diversions that are not a regular file, and a list that is a device: 5.
+  # A record cut short: corrupt, 1392 (exits 255). None, or whole records:
+  # $rec is protected (its length). A database that may not be searched is
+  # there and says so, to an unprivileged user.
+  while IFS='|' read -r status setup; do
+    run=("${in_db[@]}" "$setup" "$tmp/corvane") && check "${status/L/${#rec}}" - "$rec"
+  done <<'EOF'
+5|ln -s /dev/zero diversions
+5|ln -s /dev/null diversions
+5|mkfifo diversions
+5|mkfifo diversions && exec 3<>diversions && echo x >&3
+5|python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind("diversions")'
+5|mkdir diversions
+5|ln -s /dev/zero info/q.md5sums
+5|chmod 600 . && set -- setpriv --reuid=65534 --regid=65534 --clear-groups -- "$@"
+255|printf '/a\n/b\n' >diversions
+255|printf '/a\n/b\np\n/c\n' >diversions
+255|printf '/a\n/b\np' >diversions
+L|:
+L|printf '/a\n/b\np\n' >diversions
+EOF
+  # Limits: too few descriptors (one left, as a runner may hold 3) is 4
+  # whatever ran out; every mode runs on a 32 KiB stack; a write past the
+  # file-size limit is 223, not a signal. A sanitizer needs far more stack,
+  # and descriptors of its own.
+  grep -q -a __asan_init "$program" && skip='*ulimit -[ns]*' || skip=none
+  while IFS='|' read -r status setup argument; do
+    [[ $setup == $skip ]] && continue
+    run=("${in_db[@]}" "$setup" "$tmp/corvane") && check "${status/L/${#rec}}" - "$argument"
+  done <<EOF
+4|exec 3>&- && ulimit -n 4|$rec
+4|exec 3>&- && ulimit -n 4|/l
+1|ulimit -s 32|-?
+L|ulimit -s 32|$rec
+18|ulimit -s 32|/l
+2|ulimit -s 32|$tmp/w/*
+223|ulimit -f 0|$rec
+EOF
+  # Output that must not block waits for room and is written whole; once
+  # its reader has gone, the work stops (over 20 x 100,000 entries it would
+  # take seconds).
+  mkdir "$tmp/long" && (cd "$tmp/long" && seq -f "$(repeat n 200)%g" 1500 | xargs touch)
+  lines "$tmp/long" '.+'
+  run=("${in_db[@]}" : bash -c '{ dd oflag=nonblock count=0 status=none && exec "$0" "$@"; } |
+    { sleep 0.2 && cat; }; exit "${PIPESTATUS[0]}"' "$tmp/corvane")
+  check 2 "$tmp/want" "$tmp/long/*"
+  run=("${in_db[@]}" : bash -c '"$0" "$@" | head -c 1 >/dev/null; exit "${PIPESTATUS[0]}"' "$tmp/corvane")
+  mapfile -t patterns < <(yes "$tmp/big/*" | head -n 20)
+  check 109 - "${patterns[@]}"
+else
+  echo "skipped: hostile databases and limits (no private mount namespace)"
+fi
 run=("$program")
 
 # --- 16 MiB and 8 MiB of address space: the usage screen exits 1, and a

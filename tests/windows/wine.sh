@@ -167,4 +167,10 @@ for args in /l "$K"; do
   expect 6 "" "$(winpath "$program") $args 1>&-"
   PROBE_NO_OUTPUT=1 full 6 "" corvane.exe "$args"
 done
+# Once a write has failed nothing more is asked: 20,000 files whose every
+# query fails (a beep and a report each) end at once, not after 20 s.
+mkdir "$tree/many" && (cd "$tree/many" && seq -f 'f%05g' 20000 | xargs touch)
+status=$(SFC_DOUBLE_ANSWER=5 timeout 10 "$WINE" "$program" "$T\\many\\*" 2>/dev/null </dev/null |
+  head -n 1 >/dev/null; echo "${PIPESTATUS[0]}")
+verify "reader gone: status $status" [ "$status" = 233 ]
 finish

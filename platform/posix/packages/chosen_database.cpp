@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <string>
 #include <string_view>
 
@@ -23,15 +24,17 @@ bool Exists(const std::string& path) {
 }
 
 // dpkg's records are there unless info/ is missing or empty: an rpm system
-// with the dpkg tool installed may have an empty one.
+// with the dpkg tool installed may have an empty one. One that cannot be
+// examined (EACCES on the way to it) is there too.
 bool DpkgPresent() {
   const char* const info = "/var/lib/dpkg/info";
   const UniqueDir entries(opendir(info));
-  if (!entries.valid()) return Exists(info);
+  if (!entries.valid()) return errno == EACCES || Exists(info);
   bool any = false;
+  errno = 0;
   for (const dirent* entry; !any && (entry = readdir(entries.get())) != nullptr;)
     any = std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..";
-  return any;
+  return any || errno != 0;
 }
 
 constexpr ChosenDatabase::Candidate kSystemCandidates[] = {

@@ -34,9 +34,9 @@ class ChosenDatabase final : public PackageDatabase {
   PackageDatabase* chosen_ = nullptr;
 };
 
-// The system's database: dpkg's when /var/lib/dpkg/info exists, else rpm's
-// (where the build has rpm support) when the directory rpm's configuration
-// names for it (%_dbpath) exists, else none.
+// The system's database: dpkg's when /var/lib/dpkg/info holds entries or
+// cannot be examined, else rpm's (where the build has rpm support) when the
+// directory rpm's configuration names for it (%_dbpath) exists, else none.
 PackageDatabase& SystemPackageDatabase();
 
 }  // namespace corvane::posix

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "platform/platform.h"
 #include "platform/posix/error_codes.h"
@@ -34,6 +35,21 @@ bool IsDigest(const char* text) {
     bad |= (digit >= 10) & (letter >= 6);
   }
   return bad == 0;
+}
+
+// Opens `name` in the directory `at` for reading as *fd: 0; EACCES when it is
+// no regular file (unless `known_regular` says it is one), as Windows denies
+// a directory opened as a file; or the errno. Not blocking, so that a pipe
+// or a device is turned down instead of hanging the run.
+int OpenRegular(int at, const char* name, bool known_regular, UniqueFd* fd) {
+  UniqueFd opened(openat(at, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  // A socket, or a device without its driver, cannot even be opened.
+  if (!opened.valid()) return errno == ENXIO || errno == ENODEV ? EACCES : errno;
+  struct stat status;
+  if (!known_regular && fstat(opened.get(), &status) != 0) return errno;
+  if (!known_regular && !S_ISREG(status.st_mode)) return EACCES;
+  *fd = std::move(opened);
+  return 0;
 }
 
 // The path the md5sums line `line` (without its '\n') records, as an
@@ -82,14 +98,15 @@ std::string_view PackageOfList(std::string_view file_name) {
 
 std::uint32_t DpkgDatabase::Walk(const Visit& visit, std::span<const std::string> names, bool keep,
                                  bool ahead) {
-  ListReader reader(
+  // On the heap, as its slots are too large for a small stack.
+  const auto reader = std::make_unique<ListReader>(
       lists_.size(), [this](std::size_t list, UniqueFd* fd) { return TakeList(list, fd); },
       keep ? ListReader::Done(
                  [this](std::size_t list, UniqueFd fd) { KeepList(list, std::move(fd)); })
            : ListReader::Done(),
       ahead);
   bool stopped = false;
-  for (ListReader::Piece piece; !stopped && reader.Next(&piece);) {
+  for (ListReader::Piece piece; !stopped && reader->Next(&piece);) {
     if (piece.failure != 0) return WindowsErrorFromErrno(piece.failure);
     for (char *line = piece.lines.data(), *end = line + piece.lines.size();
          !stopped && line < end;) {
@@ -125,8 +142,11 @@ std::uint32_t DpkgDatabase::OpenRecords() {
   if (!info_.valid())
     return errno == ENOENT || errno == ENOTDIR ? kErrorServiceDoesNotExist
                                                : WindowsErrorFromErrno(errno);
-  const UniqueDir stream(fdopendir(dup(info_.get())));
+  UniqueFd copy(dup(info_.get()));
+  if (!copy.valid()) return WindowsErrorFromErrno(errno);
+  const UniqueDir stream(fdopendir(copy.get()));
   if (!stream.valid()) return WindowsErrorFromErrno(errno);
+  copy.release();  // the stream owns it now
   errno = 0;
   for (const dirent* entry; (entry = readdir(stream.get())) != nullptr; errno = 0) {
     const std::string_view name = entry->d_name;
@@ -143,19 +163,17 @@ std::uint32_t DpkgDatabase::OpenRecords() {
 }
 
 int DpkgDatabase::ReadDiversions() {
-  // Not blocking, and only a regular file is read: a pipe or a device would
-  // hang the run or never end.
-  UniqueFd fd(open((root_ + "/diversions").c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  struct stat status;
-  if (!fd.valid()) return errno == ENOENT ? 0 : errno;
-  if (fstat(fd.get(), &status) != 0) return errno;
-  if (!S_ISREG(status.st_mode)) return EACCES;
+  UniqueFd fd;
+  const int refused = OpenRegular(AT_FDCWD, (root_ + "/diversions").c_str(), false, &fd);
+  if (refused != 0) return refused == ENOENT ? 0 : refused;
   // Three lines a diversion: the file, where it goes, and the package that
-  // diverts it; the first of two for one file counts.
-  ListReader reader(1, [&](std::size_t, UniqueFd* opened) { return *opened = std::move(fd), 0; });
+  // diverts it. The first for a file counts; one cut short makes all corrupt.
+  // On the heap, as the reader's slots are too large for a small stack.
+  const auto reader = std::make_unique<ListReader>(
+      1, [&](std::size_t, UniqueFd* opened) { return *opened = std::move(fd), 0; });
   std::string fields[3];
   int filled = 0;
-  for (ListReader::Piece piece; reader.Next(&piece);) {
+  for (ListReader::Piece piece; reader->Next(&piece);) {
     if (piece.failure != 0) return piece.failure;
     for (std::string_view rest(piece.lines.data(), piece.lines.size()); !rest.empty();) {
       const std::size_t end = rest.find('\n');
@@ -167,19 +185,13 @@ int DpkgDatabase::ReadDiversions() {
                               Diversion{std::move(fields[1]), std::move(fields[2])});
     }
   }
-  return 0;
+  return filled != 0 || reader->supplied_last_line_end() ? EBADMSG : 0;
 }
 
 int DpkgDatabase::OpenList(std::size_t list, UniqueFd* fd) const {
   const unsigned char type = lists_[list].type;
   if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN) return EACCES;
-  // Not blocking: a link to a pipe is turned down below instead of hanging here.
-  fd->reset(openat(info_.get(), lists_[list].name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd->valid()) return errno;
-  struct stat status;
-  if (type != DT_REG && fstat(fd->get(), &status) != 0) return errno;
-  if (type != DT_REG && !S_ISREG(status.st_mode)) return EACCES;
-  return 0;
+  return OpenRegular(info_.get(), lists_[list].name.c_str(), type == DT_REG, fd);
 }
 
 int DpkgDatabase::TakeList(std::size_t list, UniqueFd* fd) {

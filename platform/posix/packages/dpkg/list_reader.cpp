@@ -122,9 +122,9 @@ bool ListReader::Fill() {
     // No read is needed to learn that a regular file ended; the short read
     // leaves room for a last '\n'.
     if (static_cast<std::size_t>(got) < asked) {
-      if (std::exchange(skipping_, false) ||
-          (slot.filled > start_ && slot.bytes[slot.filled - 1] != '\n'))
-        slot.bytes[slot.filled++] = '\n';
+      supplied_end_ = std::exchange(skipping_, false) ||
+                      (slot.filled > start_ && slot.bytes[slot.filled - 1] != '\n');
+      if (supplied_end_) slot.bytes[slot.filled++] = '\n';
       if (slot.filled > start_) AddPiece(start_, slot.filled, 0);
       if (done_) done_(list_, std::move(fd_));
       fd_.reset();

@@ -49,6 +49,8 @@ class ListReader {
   // next call; its bytes may be rewritten); false once all are read. A last
   // line without its '\n' gets one.
   bool Next(Piece* piece);
+  // Whether the last list read ended in a line without its '\n'.
+  bool supplied_last_line_end() const { return supplied_end_; }
 
  private:
   static constexpr std::size_t kSlots = 8;
@@ -94,6 +96,7 @@ class ListReader {
   std::size_t start_ = 0;  // where its bytes begin in the slot
   std::size_t carry_ = 0;
   bool skipping_ = false;  // whether a line too long for a slot is being read past
+  bool supplied_end_ = false;
   bool more_ = true;
 
   std::mutex mutex_;
