@@ -16,7 +16,7 @@ std::uint32_t RecordedDatabase::Open() {
 
 std::uint32_t RecordedDatabase::Store() {
   if (!stored_) {
-    const std::uint32_t error = WalkRecords([&](const ListedPath& at) { files_.Add(at); });
+    const std::uint32_t error = WalkRecords(files_);
     if (error != kErrorSuccess) return Fail(error);
     stored_ = true;
   }

@@ -23,7 +23,6 @@ class RecordedDatabase : public PackageDatabase {
   std::uint32_t Listed(std::uint32_t number, std::size_t limit, ListedPath* path) final;
 
  protected:
-  using AddFile = std::function<void(const ListedPath&)>;
   using VisitFile = std::function<bool(const ListedPath&)>;
 
   // With `lone_searches_repeat`, every question asked alone before the
@@ -37,9 +36,9 @@ class RecordedDatabase : public PackageDatabase {
   // Opens the records: kErrorSuccess or the failure. Called once, at the
   // first question.
   virtual std::uint32_t OpenRecords() = 0;
-  // Calls `add(file)` with each protected file the records hold:
-  // kErrorSuccess or the failure to read them.
-  virtual std::uint32_t WalkRecords(const AddFile& add) = 0;
+  // Adds each protected file the records hold to `files`: kErrorSuccess or
+  // the failure to read them.
+  virtual std::uint32_t WalkRecords(RecordedFiles& files) = 0;
   // Calls `visit(file)` with protected files the records hold, among them
   // every one recorded as the last component of `asked` (the absolute
   // `path` split), until it returns true: kErrorSuccess or the failure to

@@ -210,10 +210,10 @@ void DpkgDatabase::KeepList(std::size_t list, UniqueFd fd) {
   ++kept_count_;
 }
 
-std::uint32_t DpkgDatabase::WalkRecords(const AddFile& add) {
+std::uint32_t DpkgDatabase::WalkRecords(RecordedFiles& files) {
   return Walk(
       [&](std::string_view path, std::size_t list) {
-        if (const ListedPath at = SplitPath(Land(path, list)); !at.name.empty()) add(at);
+        if (const ListedPath at = SplitPath(Land(path, list)); !at.name.empty()) files.Add(at);
         return false;
       },
       {}, /*keep=*/false, /*ahead=*/true);

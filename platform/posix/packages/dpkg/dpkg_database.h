@@ -37,7 +37,7 @@ class DpkgDatabase final : public RecordedDatabase {
   // Walks every list, a second thread reading ahead, giving where each
   // recorded file lands. A path ending in '/', or diverted to nowhere,
   // names no file.
-  std::uint32_t WalkRecords(const AddFile& add) override;
+  std::uint32_t WalkRecords(RecordedFiles& files) override;
   // Reads the lists up to the one that answers, parsing only the lines that
   // end in a name that lands at the asked one, and keeps them open for the
   // walk a second question makes.

@@ -174,8 +174,8 @@ std::uint32_t RpmDatabase::WalkFiles(rpmDbiTagVal index, std::string_view key, c
   return rpm_failed ? kErrorFileCorrupt : kErrorSuccess;
 }
 
-std::uint32_t RpmDatabase::WalkRecords(const AddFile& add) {
-  return WalkFiles(RPMDBI_PACKAGES, {}, add);
+std::uint32_t RpmDatabase::WalkRecords(RecordedFiles& files) {
+  return WalkFiles(RPMDBI_PACKAGES, {}, [&](const ListedPath& at) { files.Add(at); });
 }
 
 std::uint32_t RpmDatabase::SearchAlone(std::string_view path, const ListedPath&,

@@ -33,7 +33,7 @@ class RpmDatabase final : public RecordedDatabase {
 
  private:
   std::uint32_t OpenRecords() override;
-  std::uint32_t WalkRecords(const AddFile& add) override;
+  std::uint32_t WalkRecords(RecordedFiles& files) override;
   // Reads only the packages that rpm's index of last components gives for
   // the path. librpm matches their directories by the device and inode
   // they resolve to, so every file the base compares as the same is among them.
