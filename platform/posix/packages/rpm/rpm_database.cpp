@@ -96,23 +96,40 @@ class HeaderFiles {
   rpm::Tag names_, directories_, indexes_, flags_, modes_, digests_, states_;
 };
 
-// Whether `directory` holds a database librpm reads: sqlite's, Berkeley
-// DB's (read-only), or ndb's where ndb is the configured backend (librpm
-// without ndb takes its file for no database). librpm makes a new database
-// where it finds none, even when asked only to read.
-bool HoldsDatabase(const std::string& directory) {
-  const auto has = [&](const char* name) { return access((directory + name).c_str(), F_OK) == 0; };
-  if (has("/rpmdb.sqlite") || has("/Packages")) return true;
-  char* const backend = Rpm().rpmExpand("%{?_db_backend}", nullptr);
-  const bool ndb = backend != nullptr && std::string_view(backend) == "ndb";
-  std::free(backend);
-  return ndb && has("/Packages.db");
+// A backend of librpm's and the file that holds its database, in the
+// order librpm looks for them when the configured one's is not there.
+struct Backend {
+  const char* name;
+  const char* file;
+};
+constexpr Backend kBackends[] = {
+    {"sqlite", "/rpmdb.sqlite"}, {"ndb", "/Packages.db"}, {"bdb_ro", "/Packages"}};
+
+// The backend whose file `directory` holds, as librpm picks it: the
+// configured one's, else the first there; nullptr when there is none.
+// Present means named in the directory, whatever the name leads to.
+const Backend* PresentBackend(const std::string& directory) {
+  const auto present = [&](const Backend& backend) {
+    struct stat status;
+    return lstat((directory + backend.file).c_str(), &status) == 0;
+  };
+  char* const configured = Rpm().rpmExpand("%{?_db_backend}", nullptr);
+  const Backend* found = nullptr;
+  for (const Backend& backend : kBackends)
+    if (configured != nullptr && backend.name == std::string_view(configured) && present(backend))
+      found = &backend;
+  std::free(configured);
+  for (const Backend& backend : kBackends)
+    if (found == nullptr && present(backend)) found = &backend;
+  return found;
 }
 
-// Why librpm could not open the database in `directory`: access denied (5)
-// when a file in it may not be read, else that what is there is not a
-// database it reads (1392).
-std::uint32_t OpenFailure(const std::string& directory) {
+// Why librpm could not open the database in `directory` with `backend`:
+// access denied (5) when a file in it may not be read, or when sqlite would
+// have to make its shared-memory and log files beside its database (a
+// reader makes them when they are missing) and may not write the
+// directory; else that what is there is not a database it reads (1392).
+std::uint32_t OpenFailure(const std::string& directory, const Backend& backend) {
   const UniqueDir entries(opendir(directory.c_str()));
   if (!entries.valid()) return WindowsErrorFromErrno(errno);
   std::uint32_t error = kErrorFileCorrupt;
@@ -120,16 +137,25 @@ std::uint32_t OpenFailure(const std::string& directory) {
     if (entry->d_name[0] != '.' && faccessat(dirfd(entries.get()), entry->d_name, R_OK, 0) != 0 &&
         errno == EACCES)
       error = kErrorAccessDenied;
+  const std::string file = directory + backend.file;
+  if (backend.name == std::string_view("sqlite") &&
+      (access((file + "-shm").c_str(), F_OK) != 0 || access((file + "-wal").c_str(), F_OK) != 0) &&
+      access(directory.c_str(), W_OK) != 0 && errno == EACCES)
+    error = kErrorAccessDenied;
   return error;
 }
 
 }  // namespace
 
 std::string RpmDatabase::ConfiguredDirectory() {
-  if (!Configured()) return {};
-  char* const expanded = Rpm().rpmGetPath("%{_dbpath}", nullptr);
-  std::string directory = expanded != nullptr && expanded[0] == '/' ? expanded : "";
-  std::free(expanded);
+  // Expanded once a run: on Debian %_dbpath runs a shell, twice over.
+  static const std::string directory = []() -> std::string {
+    if (!Configured()) return {};
+    char* const expanded = Rpm().rpmGetPath("%{_dbpath}", nullptr);
+    std::string path = expanded != nullptr && expanded[0] == '/' ? expanded : "";
+    std::free(expanded);
+    return path;
+  }();
   return directory;
 }
 
@@ -142,7 +168,13 @@ std::uint32_t RpmDatabase::OpenRecords() {
       !S_ISDIR(status.st_mode))
     return kErrorServiceDoesNotExist;
   if (access(directory.c_str(), R_OK | X_OK) != 0) return WindowsErrorFromErrno(errno);
-  if (!HoldsDatabase(directory)) return kErrorSuccess;  // an empty one
+  // librpm makes a new database where it finds none, even when asked only to read.
+  const Backend* const backend = PresentBackend(directory);
+  if (backend == nullptr) return kErrorSuccess;  // an empty one
+  // librpm would wait for a writer to a FIFO, and take a link that leads
+  // nowhere for no database and make one.
+  if (stat((directory + backend->file).c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+    return kErrorAccessDenied;
   rpm::Transaction transaction(Rpm().rpmtsCreate());
   Rpm().rpmtsSetRootDir(transaction.get(), "/");
   // Each header's hash is not computed again at each read (as rpm
@@ -151,13 +183,20 @@ std::uint32_t RpmDatabase::OpenRecords() {
   // altered in place would pass. The hashes took almost half of a walk over
   // every header: `corvane /l` 43% faster without (151 ms to 86).
   Rpm().rpmtsSetVSFlags(transaction.get(), Rpm().rpmtsVSFlags(transaction.get()) |
-                                               RPMVSF_MASK_NODIGESTS | RPMVSF_MASK_NOSIGNATURES);
-  // As `rpm --dbpath DIRECTORY` does; the macro is the only way librpm takes it.
+                                               rpm::kNoDigests | rpm::kNoSignatures);
+  // As `rpm --dbpath DIRECTORY --define '_db_backend NAME'` do: macros are
+  // the only way librpm takes them, and the backend is the file's, as rpm
+  // itself reads a database another backend wrote.
   Rpm().rpmPushMacro(nullptr, "_dbpath", nullptr, directory.c_str(), RMIL_CMDLINE);
+  Rpm().rpmPushMacro(nullptr, "_db_backend", nullptr, backend->name, RMIL_CMDLINE);
   rpm_failed = false;
   const int opened = Rpm().rpmtsOpenDB(transaction.get(), O_RDONLY);
+  Rpm().rpmPopMacro(nullptr, "_db_backend");
   Rpm().rpmPopMacro(nullptr, "_dbpath");
-  if (opened != 0 || rpm_failed) return OpenFailure(directory);
+  if (opened != 0 || rpm_failed) return OpenFailure(directory, *backend);
+  if (Rpm().rpmdbFStat != nullptr &&
+      Rpm().rpmdbFStat(Rpm().rpmtsGetRdb(transaction.get()), &status) != 0)
+    return kErrorNotSupported;
   transaction_ = std::move(transaction);
   return kErrorSuccess;
 }
