@@ -11,6 +11,7 @@
 #include <new>
 
 #include "platform/posix/error_codes.h"
+#include "platform/posix/lexical_path.h"
 #include "platform/posix/posix_handles.h"
 
 namespace corvane::posix {
@@ -145,6 +146,37 @@ std::uint32_t OpenFailure(const std::string& directory, const Backend& backend) 
   return error;
 }
 
+// The texts rpm's index of directories may record `directory` under, each
+// ending in '/' as it keeps them: as asked, as its links resolve it, and
+// through the links in the root that alias one directory for another (/bin
+// for /usr/bin). A file recorded under any other is still found by its name.
+std::vector<std::string> RecordedForms(std::string_view directory) {
+  static const auto aliases = [] {
+    std::vector<std::pair<std::string, std::string>> found;  // each link, and what it resolves to
+    const UniqueDir root(opendir("/"));
+    for (const dirent* entry; root.valid() && (entry = readdir(root.get())) != nullptr;) {
+      std::string link = std::string("/") + entry->d_name, real;
+      struct stat status;
+      if (lstat(link.c_str(), &status) == 0 && S_ISLNK(status.st_mode) && RealPath(link, &real))
+        found.emplace_back(std::move(link), std::move(real));
+    }
+    return found;
+  }();
+  std::vector<std::string> forms;
+  const auto add = [&](std::string form) {
+    form += '/';
+    if (std::find(forms.begin(), forms.end(), form) == forms.end()) forms.push_back(std::move(form));
+  };
+  std::string real;
+  if (!RealPath(std::string(directory), &real)) real = directory;
+  add(std::string(directory));
+  add(real);
+  for (const auto& [link, target] : aliases)
+    if (real.starts_with(target) && (real.size() == target.size() || real[target.size()] == '/'))
+      add(link + real.substr(target.size()));
+  return forms;
+}
+
 }  // namespace
 
 std::string RpmDatabase::ConfiguredDirectory() {
@@ -217,8 +249,41 @@ std::uint32_t RpmDatabase::WalkRecords(const AddFile& add) {
   return WalkFiles(RPMDBI_PACKAGES, {}, add);
 }
 
-std::uint32_t RpmDatabase::SearchAlone(std::string_view path, const ListedPath&,
+std::uint32_t RpmDatabase::CountQuestion(std::string_view directory) {
+  if (directory != recent_.directory) {
+    recent_ = Recent();
+    recent_.directory = directory;
+  }
+  if (recent_.read || ++recent_.questions < 2) return kErrorSuccess;
+  // A look-up reads about as many packages as record the name asked about,
+  // one or two: reading the directory's costs less from here on.
+  if (recent_.questions == 2) {
+    recent_.forms = RecordedForms(directory);
+    for (const std::string& form : recent_.forms)
+      recent_.packages += static_cast<std::size_t>(Rpm().rpmdbGetIteratorCount(
+          rpm::Iterator(Rpm().rpmtsInitIterator(transaction_.get(), RPMDBI_DIRNAMES, form.data(),
+                                                form.size())).get()));
+  }
+  if (recent_.questions < recent_.packages) return kErrorSuccess;
+  recent_.read = true;
+  for (const std::string& form : recent_.forms) {
+    const std::uint32_t error = WalkFiles(RPMDBI_DIRNAMES, form, [&](const ListedPath& file) {
+      for (const std::string& in : recent_.forms)
+        if (in.size() == file.directory.size() + 1 && in.starts_with(file.directory))
+          return static_cast<void>(recent_.files.emplace(file.name, file.directory));
+    });
+    if (error != kErrorSuccess) return error;
+  }
+  return kErrorSuccess;
+}
+
+std::uint32_t RpmDatabase::SearchAlone(std::string_view path, const ListedPath& asked,
                                         const VisitFile& visit) {
+  if (const std::uint32_t error = CountQuestion(asked.directory); error != kErrorSuccess)
+    return error;
+  const auto [first, last] = recent_.files.equal_range(asked.name);
+  for (auto file = first; file != last; ++file)
+    if (visit(ListedPath{file->second, file->first})) return kErrorSuccess;
   bool found = false;
   const std::string key(path);  // with the terminator librpm reads up to
   return WalkFiles(RPMDBI_BASENAMES, key, [&](const ListedPath& at) { found = found || visit(at); });

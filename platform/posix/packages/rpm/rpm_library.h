@@ -26,7 +26,8 @@ namespace corvane::posix::rpm {
   CALL(rpmPopMacro) CALL(rpmlogSetCallback) CALL(rpmlogRecPriority)              \
   CALL(rpmtsCreate) CALL(rpmtsFree) CALL(rpmtsSetRootDir) CALL(rpmtsVSFlags)     \
   CALL(rpmtsSetVSFlags) CALL(rpmtsOpenDB) CALL(rpmtsGetRdb) CALL(rpmtsInitIterator) \
-  CALL(rpmdbNextIterator) CALL(rpmdbFreeIterator) CALL(headerGet) CALL(rpmtdFreeData)
+  CALL(rpmdbGetIteratorCount) CALL(rpmdbNextIterator) CALL(rpmdbFreeIterator)        \
+  CALL(headerGet) CALL(rpmtdFreeData)
 // clang-format on
 
 struct Library {
