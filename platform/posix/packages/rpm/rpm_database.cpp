@@ -110,18 +110,16 @@ constexpr Backend kBackends[] = {
 // configured one's, else the first there; nullptr when there is none.
 // Present means named in the directory, whatever the name leads to.
 const Backend* PresentBackend(const std::string& directory) {
-  const auto present = [&](const Backend& backend) {
-    struct stat status;
-    return lstat((directory + backend.file).c_str(), &status) == 0;
-  };
-  char* const configured = Rpm().rpmExpand("%{?_db_backend}", nullptr);
+  char* const expanded = Rpm().rpmExpand("%{?_db_backend}", nullptr);
+  const std::string configured = expanded != nullptr ? expanded : "";
+  std::free(expanded);
   const Backend* found = nullptr;
-  for (const Backend& backend : kBackends)
-    if (configured != nullptr && backend.name == std::string_view(configured) && present(backend))
+  for (const Backend& backend : kBackends) {
+    struct stat status;
+    if (lstat((directory + backend.file).c_str(), &status) == 0 &&
+        (found == nullptr || configured == backend.name))
       found = &backend;
-  std::free(configured);
-  for (const Backend& backend : kBackends)
-    if (found == nullptr && present(backend)) found = &backend;
+  }
   return found;
 }
 
