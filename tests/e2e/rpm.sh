@@ -40,6 +40,7 @@ if [ "${2:-}" = trixie ]; then
     dbpath=$(rpm --eval %_dbpath) && [[ $dbpath == "$tmp"/* ]] && mkdir -p "$dbpath"
     CORVANE=(rpm_system "$root/test/ndb" "$home" "$program")
     report 50 $'The request is not supported.\n' && expect 50 "$out" /l
+    verify "nothing was written beside the ndb database" [ "$(ls "$root/test/ndb")" = $'Index.db\nPackages.db' ]
   fi
   finish
   exit
