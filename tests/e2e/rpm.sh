@@ -133,12 +133,9 @@ for backend in "${backends[@]}"; do
     awk -F '\t' '$2 % 2 == 0 && int($2 / 64) % 2 == 0 && int($3 / 4096) % 16 == 8 && $4 != "" && $5 == 0 { print $1 }' |
     sort -u >"$tmp/protected"
   verify "rpm -ql and the --qf query name the same files" \
-    cmp -s <(rpmq -qal | sort -u) \
-    <(rpmq -qa --qf '[%{FILENAMES}\n]' | sort -u)
-  while read -r f; do
-    verify "rpm -qf owns no $f" rpmq -qf "$f" >/dev/null
-  done <"$tmp/protected"
+    cmp -s <(rpmq -qal | sort -u) <(rpmq -qa --qf '[%{FILENAMES}\n]' | sort -u)
   mapfile -t protected <"$tmp/protected"
+  for f in "${protected[@]}"; do verify "rpm -qf owns no $f" rpmq -qf "$f" >/dev/null; done
   CORVANE=(rpm_system "$db" "$home" "$program")
   listing "${protected[@]}" && expect 18 "$out" /l
 
