@@ -269,9 +269,8 @@ std::uint32_t RpmDatabase::CountQuestion(std::string_view directory) {
   recent_.read = true;
   for (const std::string& form : recent_.forms) {
     const std::uint32_t error = WalkFiles(RPMDBI_DIRNAMES, form, [&](const ListedPath& file) {
-      for (const std::string& in : recent_.forms)
-        if (in.size() == file.directory.size() + 1 && in.starts_with(file.directory))
-          return static_cast<void>(recent_.files.emplace(file.name, file.directory));
+      if (form.size() == file.directory.size() + 1 && form.starts_with(file.directory))
+        recent_.files.emplace(file.name, file.directory);
     });
     if (error != kErrorSuccess) return error;
   }
@@ -285,6 +284,7 @@ std::uint32_t RpmDatabase::SearchAlone(std::string_view path, const ListedPath& 
   const auto [first, last] = recent_.files.equal_range(asked.name);
   for (auto file = first; file != last; ++file)
     if (visit(ListedPath{file->second, file->first})) return kErrorSuccess;
+  // One recorded under a text of the directory not looked for is found by its name.
   bool found = false;
   const std::string key(path);  // with the terminator librpm reads up to
   return WalkFiles(RPMDBI_BASENAMES, key,
