@@ -10,7 +10,6 @@
 
 #include "platform/posix/packages/recorded_database.h"
 #include "platform/posix/packages/rpm/rpm_library.h"
-#include "platform/posix/packages/text_hash.h"
 
 namespace corvane::posix {
 
