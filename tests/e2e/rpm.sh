@@ -183,25 +183,19 @@ verify "a bare database directory was written to" [ -z "$(ls -A "$db")" ]
 # A database file that is no regular file is access denied, at once.
 CORVANE=(rpm_system "$db" "$home" timeout 10 "$program")
 report 5 $'Access is denied.\n'
-for file in "FIFO rpmdb.sqlite" "Packages -> Packages" "Packages.db -> nowhere"; do
-  rm -rf "$db" && mkdir "$db"
-  if [[ $file == FIFO* ]]; then mkfifo "$db/${file#* }"; else ln -s "${file#* -> }" "$db/${file%% *}"; fi
-  expect 5 "$out" /l
+for make in "mkfifo rpmdb.sqlite" "ln -s Packages Packages" "ln -s nowhere Packages.db"; do
+  rm -rf "$db" && mkdir "$db" && (cd "$db" && $make) && expect 5 "$out" /l
 done
 # As an unprivileged user (root reads and writes everything): a directory
 # it may not read, or may not write for sqlite's files beside the database,
 # is access denied; a corrupt database readable as it is stays corrupt.
 cp "$program" "$tmp/corvane" && chmod 755 "$tmp/corvane"
 CORVANE=(rpm_system "$db" "$home" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$tmp/corvane")
-for case in unreadable "without shared files" corrupt; do
-  [ "$(id -u)" -eq 0 ] || { echo "skipped: the unprivileged cases (not run as root)"; break; }
-  rm -rf "$db" && cp -a "$tmp/saved" "$db"
-  want=(5 'Access is denied.')
-  case $case in
-    unreadable) chmod 700 "$db" ;;
-    without*) rm "$db"/rpmdb.sqlite-{shm,wal} ;;
-    corrupt) head -c 65536 /dev/urandom >"$db/rpmdb.sqlite" && want=(1392 'The file or directory is corrupted and unreadable.') ;;
-  esac
-  report "${want[0]}" "${want[1]}"$'\n' && expect "$((want[0] > 255 ? 255 : want[0]))" "$out" /l
+texts[5]='Access is denied.' texts[1392]='The file or directory is corrupted and unreadable.'
+[ "$(id -u)" -eq 0 ] || echo "skipped: the unprivileged cases (not run as root)"
+for case in "5 chmod 700 ." "5 rm rpmdb.sqlite-shm rpmdb.sqlite-wal" "1392 shred -n 1 -s 64K rpmdb.sqlite"; do
+  [ "$(id -u)" -eq 0 ] || break
+  rm -rf "$db" && cp -a "$tmp/saved" "$db" && (cd "$db" && ${case#* })
+  code=${case%% *} && report "$code" "${texts[code]}"$'\n' && expect "$((code > 255 ? 255 : code))" "$out" /l
 done
 finish
