@@ -20,8 +20,8 @@ find_package(Threads REQUIRED)
 
 # librpm (Debian's librpm-dev) reads rpm's database. The program loads it
 # only where there is no dpkg database, so neither package depends on it,
-# and a run on a dpkg system maps none of it; the build needs its headers
-# and the name it is loaded by.
+# and a run on a dpkg system maps none of it; the build needs its headers,
+# and the program loads whichever of the names it knows the system has.
 find_package(PkgConfig QUIET)
 if(PkgConfig_FOUND)
   pkg_check_modules(RPM QUIET rpm)
@@ -29,13 +29,7 @@ endif()
 option(CORVANE_RPM "Answer from the rpm database on systems without dpkg's (needs librpm-dev)"
        ${RPM_FOUND})
 if(CORVANE_RPM)
-  find_library(CORVANE_LIBRPM rpm HINTS ${RPM_LIBRARY_DIRS})
-  if(CORVANE_LIBRPM)
-    execute_process(COMMAND ${CMAKE_OBJDUMP} -p ${CORVANE_LIBRPM} OUTPUT_VARIABLE corvane_librpm_dump)
-    string(REGEX MATCH "SONAME +([^\n ]+)" corvane_soname "${corvane_librpm_dump}")
-    set(corvane_librpm_soname ${CMAKE_MATCH_1})
-  endif()
-  if(NOT RPM_FOUND OR NOT corvane_librpm_soname)
+  if(NOT RPM_FOUND)
     message(FATAL_ERROR "CORVANE_RPM is on but librpm was not found: install librpm-dev "
                         "(bash tools/check installs it), or configure with -DCORVANE_RPM=OFF")
   endif()
@@ -43,10 +37,9 @@ if(CORVANE_RPM)
                                           platform/posix/packages/rpm/rpm_library.cpp)
   target_include_directories(corvane_platform PRIVATE ${RPM_INCLUDE_DIRS})
   target_link_libraries(corvane_platform PUBLIC ${CMAKE_DL_LIBS})
-  target_compile_definitions(corvane_platform PRIVATE CORVANE_RPM=1
-                                                      CORVANE_LIBRPM_SONAME="${corvane_librpm_soname}")
-  message(STATUS "rpm support: on (librpm ${RPM_VERSION}, loaded as ${corvane_librpm_soname} where "
-                 "there is no dpkg database)")
+  target_compile_definitions(corvane_platform PRIVATE CORVANE_RPM=1)
+  message(STATUS "rpm support: on (built with librpm ${RPM_VERSION}'s headers; loads "
+                 "librpm.so.10, .9 or .8 where there is no dpkg database)")
 else()
   message(STATUS "rpm support: off (answers from the dpkg database only; librpm-dev and "
                  "-DCORVANE_RPM=ON add the rpm database)")

@@ -25,6 +25,7 @@ constexpr MessageEntry kMessages[] = {
     {kErrorGenFailure, "A device attached to the system is not functioning.\n"},
     {kErrorSharingViolation,
      "The process cannot access the file because it is being used by another process.\n"},
+    {kErrorNotSupported, "The request is not supported.\n"},
     {kErrorInvalidParameter, "The parameter is incorrect.\n"},
     {kErrorBrokenPipe, "The pipe has been ended.\n"},
     {kErrorDiskFull, "There is not enough space on the disk.\n"},

@@ -14,6 +14,7 @@ inline constexpr std::uint32_t kErrorWriteProtect = 19;
 inline constexpr std::uint32_t kErrorBadUnit = 20;
 inline constexpr std::uint32_t kErrorGenFailure = 31;
 inline constexpr std::uint32_t kErrorSharingViolation = 32;
+inline constexpr std::uint32_t kErrorNotSupported = 50;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorBrokenPipe = 109;
 inline constexpr std::uint32_t kErrorDiskFull = 112;

@@ -69,6 +69,9 @@ bool ParentThroughLink(std::string& folded) {
 // A directory search in progress. A pattern without wildcards names one
 // entry, found at the start; then there is no directory to read.
 struct Search {
+  // Made with make_unique, which clang 14 (the fuzz build) cannot give an aggregate.
+  Search(UniqueDir entries, std::string wanted)
+      : directory(std::move(entries)), pattern(std::move(wanted)) {}
   UniqueDir directory;
   std::string pattern;
 };

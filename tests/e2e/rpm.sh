@@ -1,24 +1,53 @@
 #!/usr/bin/env bash
 # The native program on a system managed by rpm: packages built with
 # rpmbuild and recorded with `rpm -i --justdb` into a database of the
-# test's own, read in a mount namespace where dpkg's database is hidden
+# test's own, once for each backend this rpm writes (ndb, where it has it,
+# and sqlite), read in a mount namespace where dpkg's database is hidden
 # (lib.sh's rpm_system). Every answer and the whole listing are checked
-# against what rpm itself says; then a corrupt, an empty and an unreadable
-# database.
-#   rpm.sh PATH_TO_CORVANE
+# against what rpm itself says; then databases that are damaged, empty,
+# unreadable or no files. rpm keeps its HOME in the test's directory.
+#   rpm.sh PATH_TO_CORVANE [trixie]
+# With "trixie", all that runs inside a Debian trixie root (rpm 4.20) that
+# mmdebstrap makes from this machine's Debian mirror, and this machine's
+# librpm then answers 50 for the ndb database made there. A root that
+# cannot be made fails the test in CI (CI set) and skips it elsewhere.
 . "$(dirname "$0")/lib.sh"
 program=$(realpath "$1")
 export LC_ALL=C
 tmp=$(realpath "$(mktemp -d)")
 chmod 755 "$tmp"  # an unprivileged run below reads it too
 trap 'rm -rf "$tmp"' EXIT
+home=$tmp/inst/home
+export HOME=$home
 if ! unshare -m true 2>/dev/null; then
   echo "skipped: no mount namespace may be made here (unshare -m needs root)"
   exit 77
 fi
 
+if [ "${2:-}" = trixie ]; then
+  root=$tmp/root
+  mirror=$(apt-get indextargets --format '$(REPO_URI)' 'Label: Debian' 'Identifier: Packages' | head -n 1)
+  if ! mmdebstrap --variant=minbase --include=rpm,librpm10 trixie "$root" "$mirror" >"$tmp/root.log" 2>&1; then
+    echo "no Debian trixie root could be made from the mirror '$mirror':"; tail -3 "$tmp/root.log"
+    [ -n "${CI:-}" ] && exit 1 || exit 77
+  fi
+  mkdir -p "$root/test" "$root/var/lib/rpm" && cp "$program" "$(dirname "$0")"/{rpm,lib}.sh "$root/test/"
+  # The root is a mount point of its own, so that rpm_system's namespaces work in it too.
+  verify "the trixie root's $(chroot "$root" rpm --version) agrees" \
+    unshare -m sh -c 'mount --make-rprivate / && mount --bind "$1" "$1" && mount -t proc proc "$1/proc" &&
+      exec chroot "$1" env KEEP_NDB=/test/ndb bash /test/rpm.sh /test/corvane' sh "$root"
+  if ! rpm --showrc | grep -q '^available backends.* ndb'; then
+    dbpath=$(rpm --eval %_dbpath) && [[ $dbpath == "$tmp"/* ]] && mkdir -p "$dbpath"
+    CORVANE=(rpm_system "$root/test/ndb" "$home" "$program")
+    report 50 $'The request is not supported.\n' && expect 50 "$out" /l
+    verify "nothing was written beside the ndb database" [ "$(ls "$root/test/ndb")" = $'Index.db\nPackages.db' ]
+  fi
+  finish
+  exit
+fi
+
 # The files, made on disk for the questions; the packages record them.
-tree=$tmp/tree home=$tmp/inst/home
+tree=$tmp/tree
 mkdir -p "$tree"/{usr/bin,usr/lib/tool,usr/share/doc,etc,var/log} "$home"
 ln -s usr/bin "$tree/bin" && ln -s usr/lib "$tree/lib"
 for f in usr/bin/tool usr/bin/viaalias usr/lib/libx.so.1 usr/share/both.txt usr/share/shared.txt \
@@ -64,39 +93,22 @@ recipe=$tmp/test.recipe
 } >"$recipe"
 rpmbuild -bb --quiet --nodeps --define "_topdir $tmp/top" --define '_build_id_links none' \
   --define '__os_install_post %{nil}' "$recipe" >"$tmp/build.log" 2>&1 || { cat "$tmp/build.log"; exit 1; }
-# The database where rpm's configuration puts it for this HOME. "a" is
-# installed into a root of the test's own without its documents, which are
-# then recorded as not installed; the others are only recorded.
-db=$(HOME=$home rpm --eval %_dbpath)
+# The database where rpm's configuration puts it for this HOME, in each
+# backend (sqlite last, for the damage below); only where it is made is
+# the backend named. "a" is installed into a root of the test's own without
+# its documents, which are then recorded as not installed; the others are
+# only recorded.
+db=$(rpm --eval %_dbpath)
 [[ $db == "$tmp/inst"/* ]] || db=$tmp/inst/db
-mkdir -p "$db"
 rpms=("$tmp"/top/RPMS/noarch/*.rpm)
-rpm --root "$tmp/inst" --dbpath "${db#"$tmp/inst"}" -i --nodeps --excludedocs "${rpms[0]}" 2>/dev/null
-rpm --dbpath "$db" -i --justdb --nodeps "${rpms[@]:1}" 2>/dev/null
-verify "rpm recorded ${#rpms[@]} packages" [ "$(rpm --dbpath "$db" -qa | wc -l)" -eq 4 ]
-
-# The oracle: what rpm records of each file. Protected: a regular file
-# (mode 0100000) with a digest, installed (state 0), not %config (flag 1)
-# or %ghost (64).
-rpm --dbpath "$db" -qa --qf '[%{FILENAMES}\t%{FILEFLAGS}\t%{FILEMODES}\t%{FILEDIGESTS}\t%{FILESTATES}\n]' |
-  awk -F '\t' '$2 % 2 == 0 && int($2 / 64) % 2 == 0 && int($3 / 4096) % 16 == 8 && $4 != "" && $5 == 0 { print $1 }' |
-  sort -u >"$tmp/protected"
-verify "rpm -ql and the --qf query name the same files" \
-  cmp -s <(rpm --dbpath "$db" -qal | sort -u) \
-  <(rpm --dbpath "$db" -qa --qf '[%{FILENAMES}\n]' | sort -u)
-while read -r f; do
-  verify "rpm -qf owns no $f" rpm --dbpath "$db" -qf "$f" >/dev/null
-done <"$tmp/protected"
-mapfile -t protected <"$tmp/protected"
-CORVANE=(rpm_system "$db" "$home" "$program")
-listing "${protected[@]}" && expect 18 "$out" /l
-
-# Every file of the tree and its alias forms, and every match of a pattern
-# ("." and ".." among them): protected exactly when the oracle has a file
-# in the same directory, resolved, under the same name.
+backends=(sqlite)
+rpm --showrc | grep -q '^available backends.* ndb' && backends=(ndb sqlite)
+# rpmq ARG...: rpm's own answer, without its word that the backend is not the configured one.
+rpmq() { rpm --dbpath "$db" "$@" 2>/dev/null; }
 key() { printf '%s/%s\n' "$(realpath -m "${1%/*}")" "${1##*/}"; }
-while read -r f; do key "$f"; done <"$tmp/protected" >"$tmp/keys"
-# answers PATH...: their result lines in $lines, the last one's status in $status.
+# answers PATH...: protected exactly when the oracle has a file in the same
+# directory, resolved, under the same name; their result lines in $lines,
+# the last one's status in $status.
 answers() {
   local f
   lines=()
@@ -107,15 +119,40 @@ answers() {
   [[ ${lines[-1]} == P* ]] && status=$((${#f} > 255 ? 255 : ${#f}))
   results "${lines[@]}"
 }
-mapfile -t asked < <(cd "$tree" && find . ! -type d | sed "s|^\.|$tree|" | sort)
-asked+=("$tree/bin/tool" "$tree/usr/bin/viaalias" "$tree/lib/libx.so.1" "$tree/bin/tool-link")
-for f in "${system[@]}"; do asked+=("$f" "$(realpath "${f%/*}")/${f##*/}"); done
-answers "${asked[@]}" && expect "$status" "$out" "${asked[@]}"
-verify "the oracle protects a file of each kind" [ "$(printf '%s\n' "${lines[@]}" | grep -c '^P')" -ge 8 ]
-for f in "${asked[@]}"; do answers "$f" && expect "$status" "$out" "$f"; done
-for dir in "$tree/usr/bin" "$tree/bin"; do
-  mapfile -t matched < <(cd "$dir" && ls -f | sed -e "s|^\.$|$dir|" -e "s|^\.\.$|$(realpath "$dir/..")|" -e "t" -e "s|^|$dir/|")
-  answers "${matched[@]}" && expect "$status" "$out" "$dir/*"
+for backend in "${backends[@]}"; do
+  rm -rf "$db" && mkdir -p "$db"
+  rpm --define "_db_backend $backend" --root "$tmp/inst" --dbpath "${db#"$tmp/inst"}" -i --nodeps \
+    --excludedocs "${rpms[0]}" 2>/dev/null
+  rpm --define "_db_backend $backend" --dbpath "$db" -i --justdb --nodeps "${rpms[@]:1}" 2>/dev/null
+  verify "rpm recorded ${#rpms[@]} packages in $backend" [ "$(rpmq -qa | wc -l)" -eq 4 ]
+
+  # The oracle: what rpm records of each file. Protected: a regular file
+  # (mode 0100000) with a digest, installed (state 0), not %config (flag 1)
+  # or %ghost (64).
+  rpmq -qa --qf '[%{FILENAMES}\t%{FILEFLAGS}\t%{FILEMODES}\t%{FILEDIGESTS}\t%{FILESTATES}\n]' |
+    awk -F '\t' '$2 % 2 == 0 && int($2 / 64) % 2 == 0 && int($3 / 4096) % 16 == 8 && $4 != "" && $5 == 0 { print $1 }' |
+    sort -u >"$tmp/protected"
+  verify "rpm -ql and the --qf query name the same files" \
+    cmp -s <(rpmq -qal | sort -u) <(rpmq -qa --qf '[%{FILENAMES}\n]' | sort -u)
+  mapfile -t protected <"$tmp/protected"
+  for f in "${protected[@]}"; do verify "rpm -qf owns no $f" rpmq -qf "$f" >/dev/null; done
+  CORVANE=(rpm_system "$db" "$home" "$program")
+  listing "${protected[@]}" && expect 18 "$out" /l
+
+  # Every file of the tree and its alias forms, and every match of a pattern
+  # ("." and ".." among them).
+  while read -r f; do key "$f"; done <"$tmp/protected" >"$tmp/keys"
+  mapfile -t asked < <(cd "$tree" && find . ! -type d | sed "s|^\.|$tree|" | sort)
+  asked+=("$tree/bin/tool" "$tree/usr/bin/viaalias" "$tree/lib/libx.so.1" "$tree/bin/tool-link")
+  for f in "${system[@]}"; do asked+=("$f" "$(realpath "${f%/*}")/${f##*/}"); done
+  answers "${asked[@]}" && expect "$status" "$out" "${asked[@]}"
+  verify "the oracle protects a file of each kind" [ "$(printf '%s\n' "${lines[@]}" | grep -c '^P')" -ge 8 ]
+  for f in "${asked[@]}"; do answers "$f" && expect "$status" "$out" "$f"; done
+  for dir in "$tree/usr/bin" "$tree/bin"; do
+    mapfile -t matched < <(cd "$dir" && ls -f | sed -e "s|^\.$|$dir|" -e "s|^\.\.$|$(realpath "$dir/..")|" -e "t" -e "s|^|$dir/|")
+    answers "${matched[@]}" && expect "$status" "$out" "$dir/*"
+  done
+  [ -z "${KEEP_NDB:-}" ] || [ "$backend" != ndb ] || cp -a "$db" "$KEEP_NDB"
 done
 
 # Where dpkg's database is, it answers: the test's files are not in it.
@@ -143,13 +180,22 @@ for round in initialised bare; do
   rm -rf "$db" && mkdir "$db"
 done
 verify "a bare database directory was written to" [ -z "$(ls -A "$db")" ]
-# One that may not be read, by an unprivileged user (root reads everything).
-rm -rf "$db" && cp -a "$tmp/saved" "$db" && chmod 700 "$db"
+# A database file that is no regular file is access denied, at once.
+CORVANE=(rpm_system "$db" "$home" timeout 10 "$program")
+report 5 $'Access is denied.\n'
+for make in "mkfifo rpmdb.sqlite" "ln -s Packages Packages" "ln -s nowhere Packages.db"; do
+  rm -rf "$db" && mkdir "$db" && (cd "$db" && $make) && expect 5 "$out" /l
+done
+# As an unprivileged user (root reads and writes everything): a directory
+# it may not read, or may not write for sqlite's files beside the database,
+# is access denied; a corrupt database readable as it is stays corrupt.
 cp "$program" "$tmp/corvane" && chmod 755 "$tmp/corvane"
 CORVANE=(rpm_system "$db" "$home" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$tmp/corvane")
-if [ "$(id -u)" -eq 0 ]; then
-  report 5 $'Access is denied.\n' && expect 5 "$out" /l
-else
-  echo "skipped: the unreadable database (not run as root)"
-fi
+texts[5]='Access is denied.' texts[1392]='The file or directory is corrupted and unreadable.'
+[ "$(id -u)" -eq 0 ] || echo "skipped: the unprivileged cases (not run as root)"
+for case in "5 chmod 700 ." "5 rm rpmdb.sqlite-shm rpmdb.sqlite-wal" "1392 shred -n 1 -s 64K rpmdb.sqlite"; do
+  [ "$(id -u)" -eq 0 ] || break
+  rm -rf "$db" && cp -a "$tmp/saved" "$db" && (cd "$db" && ${case#* })
+  code=${case%% *} && report "$code" "${texts[code]}"$'\n' && expect "$((code > 255 ? 255 : code))" "$out" /l
+done
 finish

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "platform/posix/error_codes.h"
+#include "platform/posix/lexical_path.h"
 #include "platform/posix/posix_handles.h"
 
 namespace corvane::posix {
@@ -96,23 +97,38 @@ class HeaderFiles {
   rpm::Tag names_, directories_, indexes_, flags_, modes_, digests_, states_;
 };
 
-// Whether `directory` holds a database librpm reads: sqlite's, Berkeley
-// DB's (read-only), or ndb's where ndb is the configured backend (librpm
-// without ndb takes its file for no database). librpm makes a new database
-// where it finds none, even when asked only to read.
-bool HoldsDatabase(const std::string& directory) {
-  const auto has = [&](const char* name) { return access((directory + name).c_str(), F_OK) == 0; };
-  if (has("/rpmdb.sqlite") || has("/Packages")) return true;
-  char* const backend = Rpm().rpmExpand("%{?_db_backend}", nullptr);
-  const bool ndb = backend != nullptr && std::string_view(backend) == "ndb";
-  std::free(backend);
-  return ndb && has("/Packages.db");
+// A backend of librpm's and the file that holds its database, in the
+// order librpm looks for them when the configured one's is not there.
+struct Backend {
+  const char* name;
+  const char* file;
+};
+constexpr Backend kBackends[] = {
+    {"sqlite", "/rpmdb.sqlite"}, {"ndb", "/Packages.db"}, {"bdb_ro", "/Packages"}};
+
+// The backend whose file `directory` holds, as librpm picks it: the
+// configured one's, else the first there; nullptr when there is none.
+// Present means named in the directory, whatever the name leads to.
+const Backend* PresentBackend(const std::string& directory) {
+  char* const expanded = Rpm().rpmExpand("%{?_db_backend}", nullptr);
+  const std::string configured = expanded != nullptr ? expanded : "";
+  std::free(expanded);
+  const Backend* found = nullptr;
+  for (const Backend& backend : kBackends) {
+    struct stat status;
+    if (lstat((directory + backend.file).c_str(), &status) == 0 &&
+        (found == nullptr || configured == backend.name))
+      found = &backend;
+  }
+  return found;
 }
 
-// Why librpm could not open the database in `directory`: access denied (5)
-// when a file in it may not be read, else that what is there is not a
-// database it reads (1392).
-std::uint32_t OpenFailure(const std::string& directory) {
+// Why librpm could not open the database in `directory` with `backend`:
+// access denied (5) when a file in it may not be read, or when sqlite would
+// have to make its shared-memory and log files beside its database (a
+// reader makes them when they are missing) and may not write the
+// directory; else that what is there is not a database it reads (1392).
+std::uint32_t OpenFailure(const std::string& directory, const Backend& backend) {
   const UniqueDir entries(opendir(directory.c_str()));
   if (!entries.valid()) return WindowsErrorFromErrno(errno);
   std::uint32_t error = kErrorFileCorrupt;
@@ -120,16 +136,57 @@ std::uint32_t OpenFailure(const std::string& directory) {
     if (entry->d_name[0] != '.' && faccessat(dirfd(entries.get()), entry->d_name, R_OK, 0) != 0 &&
         errno == EACCES)
       error = kErrorAccessDenied;
+  const std::string file = directory + backend.file;
+  if (backend.name == std::string_view("sqlite") &&
+      (access((file + "-shm").c_str(), F_OK) != 0 || access((file + "-wal").c_str(), F_OK) != 0) &&
+      access(directory.c_str(), W_OK) != 0 && errno == EACCES)
+    error = kErrorAccessDenied;
   return error;
+}
+
+// The texts rpm's index of directories may record `directory` under, each
+// ending in '/' as it keeps them: as asked, as its links resolve it, and
+// through the links in the root that alias one directory for another (/bin
+// for /usr/bin). A file recorded under any other is still found by its name.
+std::vector<std::string> RecordedForms(std::string_view directory) {
+  static const auto aliases = [] {
+    std::vector<std::pair<std::string, std::string>> found;  // each link, and what it resolves to
+    const UniqueDir root(opendir("/"));
+    for (const dirent* entry; root.valid() && (entry = readdir(root.get())) != nullptr;) {
+      std::string link = std::string("/") + entry->d_name, real;
+      struct stat status;
+      if (lstat(link.c_str(), &status) == 0 && S_ISLNK(status.st_mode) && RealPath(link, &real))
+        found.emplace_back(std::move(link), std::move(real));
+    }
+    return found;
+  }();
+  std::vector<std::string> forms;
+  const auto add = [&](std::string form) {
+    form += '/';
+    if (std::find(forms.begin(), forms.end(), form) == forms.end())
+      forms.push_back(std::move(form));
+  };
+  std::string real;
+  if (!RealPath(std::string(directory), &real)) real = directory;
+  add(std::string(directory));
+  add(real);
+  for (const auto& [link, target] : aliases)
+    if (real.starts_with(target) && (real.size() == target.size() || real[target.size()] == '/'))
+      add(link + real.substr(target.size()));
+  return forms;
 }
 
 }  // namespace
 
 std::string RpmDatabase::ConfiguredDirectory() {
-  if (!Configured()) return {};
-  char* const expanded = Rpm().rpmGetPath("%{_dbpath}", nullptr);
-  std::string directory = expanded != nullptr && expanded[0] == '/' ? expanded : "";
-  std::free(expanded);
+  // Expanded once a run: on Debian %_dbpath runs a shell, twice over.
+  static const std::string directory = []() -> std::string {
+    if (!Configured()) return {};
+    char* const expanded = Rpm().rpmGetPath("%{_dbpath}", nullptr);
+    std::string path = expanded != nullptr && expanded[0] == '/' ? expanded : "";
+    std::free(expanded);
+    return path;
+  }();
   return directory;
 }
 
@@ -142,7 +199,13 @@ std::uint32_t RpmDatabase::OpenRecords() {
       !S_ISDIR(status.st_mode))
     return kErrorServiceDoesNotExist;
   if (access(directory.c_str(), R_OK | X_OK) != 0) return WindowsErrorFromErrno(errno);
-  if (!HoldsDatabase(directory)) return kErrorSuccess;  // an empty one
+  // librpm makes a new database where it finds none, even when asked only to read.
+  const Backend* const backend = PresentBackend(directory);
+  if (backend == nullptr) return kErrorSuccess;  // an empty one
+  // librpm would wait for a writer to a FIFO, and take a link that leads
+  // nowhere for no database and make one.
+  if (stat((directory + backend->file).c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+    return kErrorAccessDenied;
   rpm::Transaction transaction(Rpm().rpmtsCreate());
   Rpm().rpmtsSetRootDir(transaction.get(), "/");
   // Each header's hash is not computed again at each read (as rpm
@@ -150,14 +213,21 @@ std::uint32_t RpmDatabase::OpenRecords() {
   // it imports it, so a damaged one is not read past its bounds, though one
   // altered in place would pass. The hashes took almost half of a walk over
   // every header: `corvane /l` 43% faster without (151 ms to 86).
-  Rpm().rpmtsSetVSFlags(transaction.get(), Rpm().rpmtsVSFlags(transaction.get()) |
-                                               RPMVSF_MASK_NODIGESTS | RPMVSF_MASK_NOSIGNATURES);
-  // As `rpm --dbpath DIRECTORY` does; the macro is the only way librpm takes it.
+  Rpm().rpmtsSetVSFlags(transaction.get(), Rpm().rpmtsVSFlags(transaction.get()) | rpm::kNoDigests |
+                                               rpm::kNoSignatures);
+  // As `rpm --dbpath DIRECTORY --define '_db_backend NAME'` do: macros are
+  // the only way librpm takes them, and the backend is the file's, as rpm
+  // itself reads a database another backend wrote.
   Rpm().rpmPushMacro(nullptr, "_dbpath", nullptr, directory.c_str(), RMIL_CMDLINE);
+  Rpm().rpmPushMacro(nullptr, "_db_backend", nullptr, backend->name, RMIL_CMDLINE);
   rpm_failed = false;
   const int opened = Rpm().rpmtsOpenDB(transaction.get(), O_RDONLY);
+  Rpm().rpmPopMacro(nullptr, "_db_backend");
   Rpm().rpmPopMacro(nullptr, "_dbpath");
-  if (opened != 0 || rpm_failed) return OpenFailure(directory);
+  if (opened != 0 || rpm_failed) return OpenFailure(directory, *backend);
+  if (Rpm().rpmdbFStat != nullptr &&
+      Rpm().rpmdbFStat(Rpm().rpmtsGetRdb(transaction.get()), &status) != 0)
+    return kErrorNotSupported;
   transaction_ = std::move(transaction);
   return kErrorSuccess;
 }
@@ -178,11 +248,47 @@ std::uint32_t RpmDatabase::WalkRecords(RecordedFiles& files) {
   return WalkFiles(RPMDBI_PACKAGES, {}, [&](const ListedPath& at) { files.Add(at); });
 }
 
-std::uint32_t RpmDatabase::SearchAlone(std::string_view path, const ListedPath&,
-                                        const VisitFile& visit) {
+std::uint32_t RpmDatabase::CountQuestion(std::string_view directory) {
+  if (!transaction_.valid()) return kErrorSuccess;  // an empty database
+  if (directory != recent_.directory) {
+    recent_ = Recent();
+    recent_.directory = directory;
+  }
+  if (recent_.read || ++recent_.questions < 2) return kErrorSuccess;
+  // A look-up reads about as many packages as record the name asked about,
+  // one or two: reading the directory's costs less from here on.
+  if (recent_.questions == 2) {
+    recent_.forms = RecordedForms(directory);
+    for (const std::string& form : recent_.forms) {
+      const rpm::Iterator packages(
+          Rpm().rpmtsInitIterator(transaction_.get(), RPMDBI_DIRNAMES, form.data(), form.size()));
+      recent_.packages += static_cast<std::size_t>(Rpm().rpmdbGetIteratorCount(packages.get()));
+    }
+  }
+  if (recent_.questions < recent_.packages) return kErrorSuccess;
+  recent_.read = true;
+  for (const std::string& form : recent_.forms) {
+    const std::uint32_t error = WalkFiles(RPMDBI_DIRNAMES, form, [&](const ListedPath& file) {
+      if (form.size() == file.directory.size() + 1 && form.starts_with(file.directory))
+        recent_.files.emplace(file.name, file.directory);
+    });
+    if (error != kErrorSuccess) return error;
+  }
+  return kErrorSuccess;
+}
+
+std::uint32_t RpmDatabase::SearchAlone(std::string_view path, const ListedPath& asked,
+                                       const VisitFile& visit) {
+  if (const std::uint32_t error = CountQuestion(asked.directory); error != kErrorSuccess)
+    return error;
+  const auto [first, last] = recent_.files.equal_range(asked.name);
+  for (auto file = first; file != last; ++file)
+    if (visit(ListedPath{file->second, file->first})) return kErrorSuccess;
+  // One recorded under a text of the directory not looked for is found by its name.
   bool found = false;
   const std::string key(path);  // with the terminator librpm reads up to
-  return WalkFiles(RPMDBI_BASENAMES, key, [&](const ListedPath& at) { found = found || visit(at); });
+  return WalkFiles(RPMDBI_BASENAMES, key,
+                   [&](const ListedPath& at) { found = found || visit(at); });
 }
 
 }  // namespace corvane::posix

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/posix/packages/recorded_database.h"
 #include "platform/posix/packages/rpm/rpm_library.h"
@@ -36,7 +38,9 @@ class RpmDatabase final : public RecordedDatabase {
   std::uint32_t WalkRecords(RecordedFiles& files) override;
   // Reads only the packages that rpm's index of last components gives for
   // the path. librpm matches their directories by the device and inode
-  // they resolve to, so every file the base compares as the same is among them.
+  // they resolve to, so every file the base compares as the same is among
+  // them. Once questions about one directory have cost as many packages as
+  // record files in it, its files are read once and asked first.
   std::uint32_t SearchAlone(std::string_view path, const ListedPath& asked,
                             const VisitFile& visit) override;
   // Calls `add(file)` for each protected file of each package that the
@@ -44,7 +48,22 @@ class RpmDatabase final : public RecordedDatabase {
   // and no key); kErrorSuccess, or 1392 when librpm met an error on the way.
   template <typename Add>
   std::uint32_t WalkFiles(rpmDbiTagVal index, std::string_view key, const Add& add);
+  // Makes `directory` the one whose questions are counted and whose files
+  // are read, once there have been as many questions as packages to read.
+  std::uint32_t CountQuestion(std::string_view directory);
 
+  // The directory lone questions asked about last: how often, the texts
+  // rpm may record it under, how many packages record files under those,
+  // and, once read, the protected files recorded there by name.
+  struct Recent {
+    std::string directory;
+    std::uint32_t questions = 0;
+    std::vector<std::string> forms;
+    std::size_t packages = 0;
+    bool read = false;
+    std::unordered_multimap<std::string, std::string, TextHash, std::equal_to<>> files;
+  };
+  Recent recent_;
   std::string directory_;
   rpm::Transaction transaction_;  // none for a directory without a database
 };

@@ -18,24 +18,36 @@
 
 namespace corvane::posix::rpm {
 
-// Each librpm call the reader makes, typed as librpm's headers declare it.
+// Each librpm call the reader makes, typed as librpm's headers declare it:
+// the same in rpm 4.14 (librpm.so.8), 4.15-4.18 (.9) and 4.19-4.20 (.10).
 // clang-format off
 #define CORVANE_RPM_CALLS(CALL)                                                  \
   CALL(rpmReadConfigFiles) CALL(rpmGetPath) CALL(rpmExpand) CALL(rpmPushMacro)   \
   CALL(rpmPopMacro) CALL(rpmlogSetCallback) CALL(rpmlogRecPriority)              \
   CALL(rpmtsCreate) CALL(rpmtsFree) CALL(rpmtsSetRootDir) CALL(rpmtsVSFlags)     \
-  CALL(rpmtsSetVSFlags) CALL(rpmtsOpenDB) CALL(rpmtsInitIterator)                \
-  CALL(rpmdbNextIterator) CALL(rpmdbFreeIterator) CALL(headerGet) CALL(rpmtdFreeData)
+  CALL(rpmtsSetVSFlags) CALL(rpmtsOpenDB) CALL(rpmtsGetRdb) CALL(rpmtsInitIterator) \
+  CALL(rpmdbGetIteratorCount) CALL(rpmdbNextIterator) CALL(rpmdbFreeIterator)        \
+  CALL(headerGet) CALL(rpmtdFreeData)
 // clang-format on
 
 struct Library {
 #define CORVANE_RPM_MEMBER(name) decltype(&::name) name;
   CORVANE_RPM_CALLS(CORVANE_RPM_MEMBER)
 #undef CORVANE_RPM_MEMBER
+  // Fails for the stand-in librpm opens for a backend it lacks; rpm 4.16
+  // added both, so it is nullptr in older ones, which fail the open instead.
+  decltype(&::rpmdbFStat) rpmdbFStat;
 };
 
-// librpm, loaded at the first call and kept for the run; nullptr when it
-// cannot be loaded or lacks a call.
+// The digest and signature checks the reader turns off, as rpm 4.14 names
+// them (_RPMVSF_NODIGESTS, _RPMVSF_NOSIGNATURES): 4.15 renamed and regrouped
+// the bits, and these masks kept their values.
+inline constexpr rpmVSFlags kNoDigests = RPMVSF_MASK_NODIGESTS;
+inline constexpr rpmVSFlags kNoSignatures = RPMVSF_MASK_NOSIGNATURES;
+static_assert(kNoDigests == 0x30300 && kNoSignatures == 0xc0c00);
+
+// The newest librpm the system has that has every call above, loaded at the
+// first call and kept for the run; nullptr when there is none.
 const Library* Load();
 
 // A handle that `Free`, librpm's call for it, frees; only made once Load()
