@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang (the `fuzz` preset, in build/fuzz) and
-# runs each for SECONDS from a copy of its seeds in fuzz/corpus/TARGET,
-# printing "TARGET: N runs, C crashes". A crash, a sanitizer report, a leak,
-# a timeout or running out of memory counts as one; its input is kept in
-# build/fuzz/runs/TARGET/. Fails when any target crashed.
-#
-#   fuzz/run.sh [SECONDS]    (30 when not given)
+# Builds the fuzz targets (`fuzz` preset) and runs each for SECONDS (30) from a
+# copy of fuzz/corpus/TARGET, printing "TARGET: N runs, C crashes" (crashes,
+# sanitizer reports, leaks, timeouts, out of memory; inputs kept in
+# build/fuzz/runs/TARGET/). Fails when any target crashed.   fuzz/run.sh [SECONDS]
 set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30} failed=0

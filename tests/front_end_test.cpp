@@ -15,8 +15,6 @@
 namespace corvane {
 namespace {
 
-using testing::Fault;
-
 // The usage screen as users see it, with `program` in its syntax line.
 std::string Usage(const std::string& program) {
   std::ifstream file(CORVANE_TEST_DATA "/usage.txt", std::ios::binary);
@@ -27,8 +25,7 @@ std::string Usage(const std::string& program) {
 
 std::u16string Wide(const std::string& text) { return {text.begin(), text.end()}; }
 
-// The mode the arguments choose, its lines and its status, unless a write to
-// standard output failed: then that failure's code, whatever the mode did.
+// The mode the arguments choose, its lines and status; after a failed write, its code.
 TEST(RunCommandTest, ModeLinesAndStatus) {
   // Paths too long for a path buffer, and a directory whose entry joined to it is.
   const std::string fits(kMaxPath, 'f'), too_long(kMaxPath + 1, 'f'), huge(100000, 'h'),
@@ -60,8 +57,7 @@ TEST(RunCommandTest, ModeLinesAndStatus) {
     char16_t separator = u'\\';
     std::size_t good_writes = SIZE_MAX;
   } cases[] = {
-      // The mode: a help request anywhere, then any list switch, ASCII case
-      // folded; where '/' separates, /l and /list alone are the switch.
+      // Help anywhere, then a list switch (case folded; where '/' separates, /l and /list alone).
       // clang-format off
       {{"corvane"}, usage, 1},                  {{"corvane", "-?"}, usage, 1},
       {{"corvane", "/HELP"}, usage, 1},         {{"corvane", "a", "-Help"}, usage, 1},
@@ -92,8 +88,7 @@ TEST(RunCommandTest, ModeLinesAndStatus) {
       {{"corvane", "/l"}, "", 109, 5, 109, u'\\', 0},
       // clang-format on
       {{"corvane", "C:\\W\\denied.exe"}, denied + "\n", 5},
-      // Without a full path (261 with its terminator, or none to be had) the
-      // line names the match as searched.
+      // Without a full path (too long, or none) the line names the match as searched.
       {{"corvane", "x", "gone"}, found + "x" + found + "gone\n", 0},
       {{"corvane", "/usr/bin/l?"}, "\nProtectedFile: /usr/bin/ls\n", 11, 18, 0, u'/'},
       // Paths that do not fit are never used cut; a joined one is no long path obtained.
@@ -118,34 +113,21 @@ TEST(RunCommandTest, ModeLinesAndStatus) {
   }
 }
 
-// The arguments are the system's wide ones, never main's narrow copies: a
-// narrow one would have searched for "?.txt". Without them the run reports
-// why, and never succeeds.
+// The arguments are the system's wide ones, never main's narrow copies (which
+// would search for "?.txt"); without them the run reports 8, whatever the code.
 TEST(RunCommandTest, ArgumentsComeFromTheSystem) {
   const char* const narrow[] = {"corvane", "C:\\d\\?.txt"};
-  const struct {
-    std::vector<Fault> faults;
-    std::string output;
-    std::uint32_t status;
-  } cases[] = {
-      {{}, "\nProtectedFile: C:\\d\\?.txt\n", 10},
-      {{{testing::Operation::kCommandLineToArgv, 0, 8}},
-       "\n\nSystem error 8 has occurred.\n\nNo memory.\n",
-       8},
-      {{{testing::Operation::kCommandLineToArgv, 0, 0}},
-       "\n\nSystem error 8 has occurred.\n\nNo memory.\n",
-       8},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(&c - cases);
+  for (const int code : {-1, 8, 0}) {  // -1: no fault
+    SCOPED_TRACE(code);
     testing::FakePlatform platform;
     platform.command_line = {u"corvane", u"C:\\d\\\u4e2d.txt"};
     platform.matches = {{u"C:\\d\\\u4e2d.txt", {u"\u4e2d.txt"}}, {u"C:\\d\\?.txt", {u"a.txt"}}};
     platform.answers = {{u"C:\\d\\\u4e2d.txt", 0}};
     platform.system_messages[8] = "No memory.";
-    platform.faults = c.faults;
-    EXPECT_EQ(RunCommand(platform, 2, narrow), c.status);
-    EXPECT_EQ(platform.output, c.output);
+    if (code >= 0) platform.faults = {{testing::Operation::kCommandLineToArgv, 0, unsigned(code)}};
+    EXPECT_EQ(RunCommand(platform, 2, narrow), code < 0 ? 10u : 8u);
+    EXPECT_EQ(platform.output, code < 0 ? "\nProtectedFile: C:\\d\\?.txt\n"
+                                        : "\n\nSystem error 8 has occurred.\n\nNo memory.\n");
     EXPECT_EQ(platform.outstanding_messages, 0);
   }
 }

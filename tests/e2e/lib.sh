@@ -1,6 +1,5 @@
-# Shared by the end-to-end scripts: run the program that the array CORVANE
-# starts and compare its output byte for byte and its exit status; each LF
-# expected becomes CR LF when CORVANE_EOL=crlf.
+# Shared by the end-to-end scripts: run the program the array CORVANE starts and
+# compare its output byte for byte (LF as CR LF when CORVANE_EOL=crlf) and status.
 set -u
 failures=0 cases=0
 shopt -u patsub_replacement 2>/dev/null  # '&' in a replacement is itself
@@ -9,6 +8,7 @@ shopt -u patsub_replacement 2>/dev/null  # '&' in a replacement is itself
 fail() { failures=$((failures + 1)); echo "FAIL: $*"; }
 verify() { cases=$((cases + 1)); "${@:2}" || fail "$1"; }
 finish() { echo "$cases cases, $failures failed"; [ "$failures" -eq 0 ]; }
+repeat() { local text; printf -v text "%$2s" ""; printf '%s' "${text// /$1}"; }  # repeat TEXT N
 
 # expect STATUS EXPECTED_OUTPUT ARG...
 expect() {
@@ -17,8 +17,7 @@ expect() {
   cases=$((cases + 1))
   [ "${CORVANE_EOL:-lf}" = crlf ] && want=${want//$'\n'/$'\r\n'}
   got=$(mktemp)
-  # What the program or its loader said on stderr is shown only when a case
-  # fails: a Wine that could not start the program says why only there.
+  # stderr is shown only when a case fails (a Wine that cannot start says why there).
   "${CORVANE[@]}" "$@" >"$got" 2>"$got.err" </dev/null || status=$?
   if [ "$status" != "$want_status" ] || ! printf %s "$want" | cmp -s - "$got"; then
     fail "$* (status $status, wanted $want_status)"
@@ -28,9 +27,8 @@ expect() {
   rm -f "$got" "$got.err"
 }
 
-# These leave an expected output in $out, whose last line break command
-# substitution would drop. results RESULT...: query mode's lines for "P PATH"
-# (protected), "N PATH" (not), "F PATH" (not found) or any other line.
+# These leave an expected output in $out. results RESULT...: query mode's lines
+# for "P PATH" (protected), "N PATH" (not), "F PATH" (not found) or any line.
 results() {
   local r
   out=""

@@ -9,8 +9,7 @@ trap 'rm -rf "$tmp"' EXIT
 mkdir "$tmp/d" && touch "$tmp/d/one.txt" "$tmp/d/two.txt" "$tmp/d/three.log" "$tmp/d/caf"$'\xc3\xa9'".txt"
 ln -s /usr/bin/ls "$tmp/d/link-to-ls"
 
-# Files no package owns in directory order, and a link to a system file, which
-# is not one itself ("." and ".." are hostile.sh's).
+# Files no package owns, in directory order, and a link to a system file (not one itself).
 mapfile -t txt < <(cd "$tmp/d" && ls -f | grep -x -- '.*\.txt')
 results "${txt[@]/#/N $tmp/d/}" && expect 2 "$out" "$tmp/d/*.txt"
 results "N $tmp/d/link-to-ls" && expect 2 "$out" "$tmp/d/link-to-ls"
@@ -22,9 +21,8 @@ if [ -f /var/lib/dpkg/info/coreutils.md5sums ]; then
   results "P /usr/bin/ls" && expect 11 "$out" /usr/bin/ls && expect 11 "$out" /usr/bin/../bin//ls
 fi
 
-# A name made to share std::hash with a recorded one beside it is its own, asked
-# alone, with another or by a pattern: an overlay in a mount namespace of the
-# program's own puts it there.
+# A name sharing std::hash with a recorded one beside it (put there by an overlay
+# in a private mount namespace) is its own, asked alone, with another or by a pattern.
 doc=/usr/share/doc/coreutils forged=/usr/share/doc/coreutils/ch$'\x1e\x88\x02K\x14\xfeg.\x87K\xc7\x83\xb9\xdf'.gz
 if [ -f $doc/changelog.Debian.gz ] && mkdir "$tmp/up" "$tmp/work" && unshare -m true 2>/dev/null; then
   plain=("${CORVANE[@]}")
@@ -41,8 +39,7 @@ if [ -f $doc/changelog.Debian.gz ] && mkdir "$tmp/up" "$tmp/work" && unshare -m 
   CORVANE=("${plain[@]}")
 fi
 
-# The listing is the checksum lists after diversions, in byte order without
-# duplicates, and a sample of it answers "protected" one by one.
+# The listing: the lists after diversions, sorted and unique; a sample is protected.
 if [ -d /var/lib/dpkg/info ]; then
   awk '
     FNR == 1 { in_div = FILENAME ~ /diversions$/; pkg = FILENAME

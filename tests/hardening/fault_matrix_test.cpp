@@ -1,7 +1,6 @@
-// Each operation the core calls fails, with every code in kCodes, at every
-// call a run makes of it, alone and with an error report's operations failing
-// too. A run must still release what it took and end with the status of the
-// last thing it examined; the sanitized build catches any access past a buffer.
+// Each operation the core calls fails with every code in kCodes at every call,
+// alone and with an error report's operations failing too: a run must release
+// what it took and end with its last status (the sanitizer catches overruns).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -20,23 +19,20 @@ namespace {
 using testing::Fault;
 using testing::Operation;
 
-// Success, the codes the program knows (2 not on the list, 18 end of the
-// list), the network range's edges, past it, and the top bit set.
+// Success, codes the program knows, the network range's edges, and the top bit.
 constexpr std::uint32_t kCodes[] = {0, 1, 2, 5, 18, 2100, 2999, 3000, 0x80000005u, 0xFFFFFFFFu};
 int runs = 0, injected = 0, failures = 0;
 
-// Query mode: C:\W holds a protected file, a name with a character above
-// U+00FF, a protected path of kMaxPath - 1 characters, the longest a buffer resolves,
-// and a name filling cFileName without a terminator, too long to join. The
-// second argument names the first file again; the third does not fit.
+// Query mode: C:\W holds a protected file, a name above U+00FF, a protected path
+// of kMaxPath - 1 characters, and a name filling cFileName unterminated, too long
+// to join. The second argument names the first file again; the third does not fit.
 const std::u16string kDirectory = u"C:\\W\\";
 const std::vector<std::u16string> kNames = {u"a.exe", u"\u4e2d.dll",
                                             std::u16string(kMaxPath - 1 - kDirectory.size(), u'x'),
                                             std::u16string(kMaxPath, u'n')};
 const std::u16string kTooLong(kMaxPath + 40, u'q');
 const char16_t* const kArguments[] = {u"C:\\W\\*", u"C:\\W\\a.exe", kTooLong.c_str()};
-// List mode: an entry that fills the whole record without a terminator (so
-// only kMaxPath - 4 of its e's fit), and one with a character above U+00FF.
+// List mode: an entry filling the record unterminated (kMaxPath - 4 e's fit), one above U+00FF.
 const std::vector<std::u16string> kList = {
     u"C:\\W\\a.exe", u"C:\\" + std::u16string(kMaxPath, u'e'), u"C:\\W\\\u4e2d.sys", u"C:\\W\\z"};
 

@@ -1,29 +1,22 @@
 #!/usr/bin/env bash
-# Hostile input for the built native program, end to end: arguments of 259
-# to 100,000 characters, every byte in a name, empty arguments, patterns of
-# wildcards alone, a directory of 100,000 entries, an unreadable directory,
-# a hostile element 0, an output that cannot be written, hostile diversions
-# files and the limits a process can be given. Each run must end (no hang,
-# no signal, no sanitizer report) with the output and status the rules give.
-# Prints "hostile: N inputs, C crashes, W wrong" and fails on any crash or
-# wrong answer.
-#
-#   hostile.sh PATH_TO_CORVANE
+# Hostile input for the built native program: long arguments, every byte in a
+# name, empty arguments, wildcards alone, huge and unreadable directories, a
+# hostile element 0, unwritable output, hostile databases and process limits.
+# Each run must end (no hang, signal or sanitizer report) with the right output
+# and status. Prints "hostile: N inputs, C crashes, W wrong".   hostile.sh PATH_TO_CORVANE
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../e2e/lib.sh"
 program=$(realpath "$1")
 export LC_ALL=C  # lengths and orders in bytes, as the program counts them
 
-tmp=$(mktemp -d)
-tmp=$(realpath "$tmp")
+tmp=$(realpath "$(mktemp -d)")
 chmod 755 "$tmp"  # an unprivileged run below reads it too
 trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
 inputs=0 crashes=0 wrong=0
 run=("$program")
 
-# check STATUS EXPECTED_FILE ARG...: one hostile input. STATUS "any" takes
-# any status, "A|B" either, and EXPECTED_FILE "-" any output; neither
-# excuses a crash.
+# check STATUS EXPECTED_FILE ARG...: one hostile input; STATUS "any" or "A|B",
+# EXPECTED_FILE "-" for any output; nothing excuses a crash.
 check() {
   local want_status=$1 want_file=$2 status=0
   shift 2
@@ -41,24 +34,16 @@ check() {
     [ "$want_file" = - ] || cmp "$want_file" "$tmp/out" | head -3
   fi
 }
-# query STATUS RESULT... -- ARG...: check with query mode's output for the
-# RESULTs, written as results in tests/e2e/lib.sh takes them.
+# query STATUS RESULT... -- ARG...: check against results RESULT... (lib.sh).
 query() {
-  local want_status=$1 out
+  local want_status=$1 out lines=()
   shift
-  local lines=()
   while [ "$1" != -- ]; do lines+=("$1"); shift; done
-  shift
-  results "${lines[@]}"
-  printf '%s' "$out" >"$tmp/want"
-  check "$want_status" "$tmp/want" "$@"
+  results "${lines[@]}" && printf '%s' "$out" >"$tmp/want" && check "$want_status" "$tmp/want" "${@:2}"
 }
-repeat() { local text; printf -v text "%$2s" ""; printf '%s' "${text// /$1}"; }
-
-# Creates the file PATH, with its directories.
+# make_file PATH: creates it and its directories. path_of_length PREFIX LENGTH:
+# a path of exactly LENGTH bytes starting with PREFIX, components of <= 200 bytes.
 make_file() { mkdir -p "$(dirname "$1")" && : >"$1"; }
-# path_of_length PREFIX LENGTH: a path of exactly LENGTH bytes that starts
-# with PREFIX, in components of at most 200 bytes.
 path_of_length() {
   local path=$1 length=$2 room
   while [ $((length - ${#path})) -gt 201 ]; do path+=/$(repeat d 200); done
@@ -66,11 +51,9 @@ path_of_length() {
   printf '%s' "$path/$(repeat f "$room")"
 }
 
-# --- Arguments of max - 1, max and max + 1 bytes, and of 100,000, where max
-# is the system's path capacity (PATH_MAX). The full path buffer takes max - 1
-# characters and its terminator; a path of max characters fits the input
-# buffer, but the kernel takes no path that long, so it is not found; a
-# longer argument is never searched.
+# --- Arguments of max - 1 (fits with its terminator), max (fits the input
+# buffer; the kernel takes no path that long), max + 1 and 100,000 bytes (never
+# searched), max being PATH_MAX.
 max=4096
 path_fits=$(path_of_length "$tmp/fits" $((max - 1))) && make_file "$path_fits"
 path_full=$(path_of_length "$tmp/full" "$max")
@@ -82,8 +65,7 @@ query 13 "F ${path_long:0:max}" -- "$path_long"
 query 13 "F ${path_fits}x" -- "${path_fits}x"
 huge=$tmp/$(repeat h 100000)
 query 13 "F ${huge:0:max}" -- "$huge"
-# A short relative name in a deep directory: its full path does not fit, and
-# the line names it as searched.
+# A short name in a deep directory whose full path does not fit: named as searched.
 run=(env -C "$(dirname "$path_full")" "$program")
 query 0 "F $(basename "$path_full")" -- "$(basename "$path_full")"
 # A working directory that has been removed has no full path at all.
@@ -91,10 +73,8 @@ run=(sh -c 'mkdir "$1" && cd "$1" && rmdir "$1" && shift && exec "$@"' sh "$tmp/
 query 0 "F ." -- .
 run=("$program")
 
-# --- Every byte from 0x01 to 0xFF but '/' in a name: each alone in a name
-# in a directory of its own (so '*' and '?' match only themselves), all of
-# those below 0x80 in one name and all the others in another, and all of
-# them in one name.
+# --- Every byte but NUL and '/' in a name: each alone in a directory of its
+# own (so '*' and '?' match only themselves), below 0x80, above it, and all.
 names=()
 all="" low="" high=""
 for byte in $(seq 1 255); do
@@ -112,18 +92,15 @@ query 2 "${names[@]/#/N }" -- "${names[@]}"
 query 2 "N $tmp/low/$low" "N $tmp/high/$high" -- "$tmp/low/$low" "$tmp/high/$high"
 query 2 "N $tmp/all/$all" -- "$tmp/all/$all"
 
-# --- Empty arguments: each is a name that matches nothing, and leaves the
-# status as the match before it set it.
+# --- Empty arguments match nothing and leave the status as it was.
 query 2 "N $path_fits" "F " -- "$path_fits" ""
 mapfile -t empties < <(yes "" | head -n 5000)
 query 13 "${empties[@]/#/F }" -- "${empties[@]}"
 
-# --- Patterns of wildcards alone, relative and absolute, in a directory of
-# a few names; every match in directory order, "." and ".." resolved too.
+# --- Patterns of wildcards alone, relative and absolute. lines DIR REGEX puts in
+# $tmp/want the lines for DIR's names matching REGEX, in directory order.
 mkdir "$tmp/w"
 touch "$tmp/w/a" "$tmp/w/bb" "$tmp/w/ccc"
-# lines DIR REGEX: the expected output for the names in DIR that match REGEX,
-# in directory order, with "." and ".." resolved, in $tmp/want.
 lines() {
   (cd "$1" && ls -f) | grep -x -E -- "$2" | awk -v dir="$1" '
     BEGIN { parent = dir; sub(/\/[^\/]*$/, "", parent) }
@@ -144,10 +121,8 @@ mkdir "$tmp/big"
 (cd "$tmp/big" && seq -f 'entry%06g' 1 100000 | xargs touch)
 lines "$tmp/big" '.+' && check 2 "$tmp/want" "$tmp/big/*"
 
-# --- A directory that may not be read: its pattern and the names in it
-# match nothing; the directory itself is there. One that may be read but not
-# searched gives its names, whose long paths cannot be had (0). Root reads
-# everything, so then the runs are an unprivileged user's.
+# --- An unreadable directory's names match nothing, itself is there; an
+# unsearchable one's names have no long path (0). Root runs these as nobody.
 mkdir "$tmp/locked" "$tmp/unsearchable"
 touch "$tmp/locked/file" "$tmp/unsearchable/file"
 chmod 000 "$tmp/locked" && chmod 644 "$tmp/unsearchable"
@@ -165,8 +140,7 @@ else
 fi
 run=("$program")
 
-# --- Element 0 of 100,000 bytes, and with every byte: the usage screen
-# shows what follows its last '/' within the first max bytes.
+# --- The usage screen names element 0 after its last '/' within max bytes.
 long_zero=$(repeat n 100000)
 usage_screen "$(repeat n "$max")" && printf '%s' "$out" >"$tmp/want"
 run=(bash -c 'exec -a "$0" "$@"' "$long_zero" "$program")
@@ -176,9 +150,8 @@ run=(bash -c 'exec -a "$0" "$@"' "$all" "$program")
 check 1 "$tmp/want" '-?'
 run=("$program")
 
-# --- Standard output that cannot be written, is closed, or whose reader has
-# gone: the run ends, and its status is the write failure's code (disk full
-# 112, invalid handle 6, broken pipe 109), never the status of a full run.
+# --- Output full (112), closed (6) or whose reader has gone (109): the run ends
+# with the write failure's code.
 run=(sh -c 'exec "$0" "$@" >/dev/full' "$program")
 check 112 - /l
 check 112 - "$tmp/w/*"
@@ -188,18 +161,15 @@ run=(bash -c '"$0" "$@" | head -c 1 >/dev/null; exit "${PIPESTATUS[0]}"' "$progr
 check 109 - /l
 run=("$program")
 
-# --- A dpkg database of its own, in a private mount namespace, that records
-# $rec: in_db SETUP ARG... runs SETUP in it (which may change "$@"), then
-# ARG... within a second. Every case gives its code at once: no hang, no signal.
+# --- in_db SETUP ARG...: in a private mount namespace with a dpkg database
+# recording $rec, runs SETUP (which may change "$@"), then ARG... within 1 s.
 rec=$tmp/rec && : >"$rec"
 in_db=(unshare -m sh -c 'mount -t tmpfs none /var/lib/dpkg && cd /var/lib/dpkg && mkdir info &&
   printf "%032d  %s\n" 0 "${1#/}" >info/p.md5sums && setup=$2 && shift 2 && eval "$setup" &&
   exec timeout 1 "$@"' sh "$rec")
 if "${in_db[@]}" : true 2>/dev/null; then
-  # Diversions that are not a regular file, and a list that is a device: 5.
-  # A record cut short: corrupt, 1392 (exits 255). None, or whole records:
-  # $rec is protected (its length). A database that may not be searched is
-  # there and says so, to an unprivileged user.
+  # Diversions or a list not a regular file, or a database nobody may search: 5;
+  # a record cut short: 1392 (255); none or whole records: protected (L).
   while IFS='|' read -r status setup; do
     run=("${in_db[@]}" "$setup" "$tmp/corvane") && check "${status/L/${#rec}}" - "$rec"
   done <<'EOF'
@@ -217,10 +187,8 @@ if "${in_db[@]}" : true 2>/dev/null; then
 L|:
 L|printf '/a\n/b\np\n' >diversions
 EOF
-  # Limits: too few descriptors (one left, as a runner may hold 3) is 4
-  # whatever ran out; every mode runs on a 32 KiB stack; a write past the
-  # file-size limit is 223, not a signal. A sanitizer needs far more stack,
-  # and descriptors of its own.
+  # Too few descriptors: 4; every mode runs on a 32 KiB stack (not a sanitizer's);
+  # a write past the file-size limit: 223, not a signal.
   grep -q -a __asan_init "$program" && skip='*ulimit -[ns]*' || skip=none
   while IFS='|' read -r status setup argument; do
     [[ $setup == $skip ]] && continue
@@ -234,9 +202,8 @@ L|ulimit -s 32|$rec
 2|ulimit -s 32|$tmp/w/*
 223|ulimit -f 0|$rec
 EOF
-  # Output that must not block waits for room and is written whole; once
-  # its reader has gone, the work stops (over 20 x 100,000 entries it would
-  # take seconds).
+  # Non-blocking output waits for room and is written whole; once its reader
+  # has gone the work stops (20 x 100,000 entries would take seconds).
   mkdir "$tmp/long" && (cd "$tmp/long" && seq -f "$(repeat n 200)%g" 1500 | xargs touch)
   lines "$tmp/long" '.+'
   run=("${in_db[@]}" : bash -c '{ dd oflag=nonblock count=0 status=none && exec "$0" "$@"; } |
@@ -250,9 +217,8 @@ else
 fi
 run=("$program")
 
-# --- 16 MiB and 8 MiB of address space: the usage screen exits 1, and a
-# query or the listing answers or reports error 8 (not enough memory),
-# never ends with a signal. A sanitizer's shadow memory needs far more.
+# --- 16 and 8 MiB of address space (too little for a sanitizer): the usage
+# screen, and an answer or error 8 (no memory), never a signal.
 if ! grep -q -a __asan_init "$program"; then
   usage_screen "$(basename "$program")" && printf '%s' "$out" >"$tmp/want"
   for kib in 16384 8192; do

@@ -1,8 +1,6 @@
-// The dpkg protection service, through the platform interface, on databases
-// written for each case: every answer must be the same on a first question
-// (read from the lists until a line decides it) and on a later one (from
-// the index), and the listing sorted, without duplicates and protected
-// entry by entry.
+// The dpkg protection service through the platform, on databases written per
+// case: each answer the same as a first question (from the lists) and a later
+// one (from the index); the listing sorted, unique and protected entry by entry.
 #include "platform/posix/packages/dpkg/dpkg_database.h"
 
 #include <gtest/gtest.h>
@@ -52,9 +50,8 @@ class DpkgDatabaseTest : public ::testing::Test {
     return platform.SfcIsFileProtected(nullptr, wide.c_str()) != 0 ? 0 : platform.GetLastError();
   }
 
-  // Checks each answer as a first question and as a later one, and the
-  // listing against them: a path is listed when it is protected and fits.
-  // Returns the listing.
+  // Checks each answer first and later, and the listing (a path protected and
+  // fitting is listed); returns the listing.
   std::vector<std::string> ExpectAnswers(const std::vector<Expected>& expected) {
     for (const Expected& e : expected) {
       DpkgDatabase database(tree_.Path("db"));
@@ -153,8 +150,7 @@ TEST_F(DpkgDatabaseTest, OnlyWellFormedLinesRecordFiles) {
 }
 
 TEST_F(DpkgDatabaseTest, ListingIsSortedByBytesAndLeavesOutWhatCannotFit) {
-  // Every length of directory and name around the record's end: a path of
-  // kMaxPath - 1 bytes fits with its terminator, one of kMaxPath does not.
+  // Every length around the record's end: kMaxPath - 1 bytes fit, kMaxPath do not.
   std::set<std::string> paths;
   const std::size_t base = tree_.Path().size() + 1;  // "<tree>/"
   for (std::size_t total = kMaxPath - 10; total <= kMaxPath + 2; ++total)
@@ -185,16 +181,15 @@ TEST_F(DpkgDatabaseTest, ListingIsSortedByBytesAndLeavesOutWhatCannotFit) {
 }
 
 TEST_F(DpkgDatabaseTest, ManyListsUnderALowDescriptorLimit) {
-  // A descriptor kept per list would run out long before the last one; a
-  // lone question keeps what the limit leaves room for.
+  // A descriptor kept per list would run out long before the last one.
   for (int list = 0; list < 300; ++list)
     WriteList("p" + std::to_string(list) + ".md5sums", Line("@/d/p" + std::to_string(list)));
   const testing::DescriptorLimit limit(200);
   EXPECT_EQ(ExpectAnswers({{"@/d/p0", 0}, {"@/d/p299", 0}, {"@/d/p300", 2}}).size(), 300u);
 }
 
-// A database that cannot be read never answers "not protected": every
-// question, and the listing, gets the failure's code.
+// A database that cannot be read never answers "not protected": every question
+// and the listing get the failure's code.
 TEST_F(DpkgDatabaseTest, DamagedOrMissingDatabaseFailsEveryQuestion) {
   const auto expect_failure = [&](const char* what, std::uint32_t code) {
     for (const char* path : {"@/a", "@/c", "@/other"}) {

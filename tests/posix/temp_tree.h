@@ -1,6 +1,5 @@
-// Shared by the POSIX tests: a directory tree of a test's own under the
-// temporary directory, removed with everything in it when the test ends, and
-// the byte-for-character conversions the platform makes.
+// Shared by the POSIX tests: a temporary tree of a test's own, removed when it
+// ends, and the byte-for-character conversions the platform makes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,7 +19,7 @@ namespace corvane::posix::testing {
 class TempTree {
  public:
   ~TempTree() { std::filesystem::remove_all(root_); }
-  // The absolute path of `relative` inside the tree; the root for "".
+  // `relative` inside the tree; the root for "".
   std::string Path(const std::string& relative = "") const {
     return relative.empty() ? root_ : root_ + "/" + relative;
   }

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# corvane.exe end to end: its imports and resources, then under Wine, with
-# Wine's own protection service and with a double for it, output byte for byte
-# (CR LF) and exit statuses, hostile input where Windows differs from POSIX
-# included. Prints "N cases, F failed".
+# corvane.exe end to end: imports and resources, then under Wine with its own
+# protection service and with a double, hostile input included. Prints "N cases, F failed".
 #   wine.sh OBJDUMP WINDRES CORVANE_EXE PROBE_EXE SFC_DOUBLE_DLL
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../e2e/lib.sh"
@@ -29,8 +27,7 @@ expect 0 ' 0, 1, 2, /* Has 2 elements. */
  VALUE "ProductName", "Corvane"
  VALUE "ProductVersion", "'"$CORVANE_VERSION"'"
 '
-# Imports resolve from System32 alone: DependentLoadFlags, 0x4E into the load
-# configuration the header points at, is 0x800 (bytes 00 08).
+# Imports resolve from System32 alone: DependentLoadFlags (load config + 0x4E) is 0x800.
 load_flags() {
   local at
   at=$("$objdump" -p "$exe" | awk '$1 == "ImageBase" { b = $2 } /Load Configuration/ { print b, $3 }')
@@ -40,17 +37,15 @@ load_flags() {
 CORVANE=(load_flags) && expect 0 $'0008\n'
 
 . "$here/wine_prefix.sh"
-repeat() { local text; printf -v text "%$2s" ""; printf '%s' "${text// /$1}"; }
-# full STATUS OUTPUT ARGV0 [ARG...]: expect, $program started by probe.exe under
-# element 0 ARGV0, STATUS its whole exit code; no element may hold a blank.
+# full STATUS OUTPUT ARGV0 [ARG...]: expect, $program run by probe.exe as ARGV0
+# (no blanks in any element), STATUS its whole exit code.
 full() {
   local status=$1 output=$2 CORVANE=("$WINE" "$probe" "$(winpath "$program")")
   expect 0 "${output}exit $status"$'\n' "${*:3}"
 }
 run() { full "$1" "$out" corvane.exe "$2"; }  # run STATUS ARG
 
-# --- Wine's own service protects nothing and lists nothing; the double, in
-# System32 where the system would find it, would say "protected".
+# --- Wine's own service protects and lists nothing (a double in System32 would).
 tree=$scratch/tree program=$scratch/bin/corvane.exe system32=$WINEPREFIX/drive_c/windows/system32
 mkdir -p "$scratch/bin" "$tree/files/sub" "$tree/cwd" "$tree/wide" "$tree/sys"
 cp "$exe" "$program" && cp "$sfc_double" "$system32/sfc.dll"
@@ -65,21 +60,16 @@ CORVANE=("$WINE" "$program")
 results "N $F" "N $T" "N $F\\alpha.txt" "N $F\\beta.txt" "N $F\\caf$E9.txt" "N $F\\sub"
 expect 2 "$out" "$F\\*"
 results "F $F\\missing.txt" && expect 13 "$out" "$F\\missing.txt"
-# Every line names the file found: '/' ends a directory as '\' does, "C:"
-# is drive C's current directory (its root here), and "." and ".." are asked
-# about as given, whatever the search calls them. The current directory
-# holds a beta.txt of its own.
+# Every line names the file found: '/' ends a directory as '\' does, "C:" is
+# drive C's current directory (its root), "." and ".." are asked about as given.
 touch "$WINEPREFIX/drive_c/beta.txt"
 results "N $F\\alpha.txt" "N $F\\beta.txt" "N $F\\caf$E9.txt" "N C:\\beta.txt" "N $F\\sub" "N $CWD" "N $T"
 expect 2 "$out" "Z:$tree/files/*a*" C:beta.txt "$F\\sub\\." . ..
 listing && expect 18 "$out" /l
-# The name is searched as typed, never as a wildcard; shown in code page
-# 1252, a character it lacks is '?' and the rest of the line follows.
+# Searched as typed, not as a wildcard; in code page 1252 a missing character is '?'.
 results "N $W\\?.txt" && run 2 "$W\\中.txt"
-# The same names in the code pages of Chinese (936) and Russian (1251)
-# systems: Wine takes its ANSI code page from the locale it starts in, which
-# must exist for names to cross as UTF-8. € is 0x80 in 1252 and 936 and 0x88
-# in 1251; that byte widened as itself would be U+0080, which no file is named.
+# The code pages of Chinese (936) and Russian (1251) systems, from the locale Wine
+# starts in: € is 0x80 in 1252 and 936, 0x88 in 1251 (widened as itself, U+0080).
 mkdir -p "$tree/cp" "$scratch/locales" && touch "$tree/cp/中.txt" "$tree/cp/Жук.txt" "$tree/cp/zz€.dll"
 C=$T\\cp
 for locale in zh_CN ru_RU; do
@@ -97,9 +87,8 @@ in_locale C.UTF-8 2 "N $C\\?.txt" "N $C\\???.txt" "N $C\\zz"$'\x80'".dll"
 in_locale zh_CN.UTF-8 2 "N $C\\"$'\xd6\xd0'".txt" "N $C\\"$'\xa7\xa8\xa7\xe5\xa7\xdc'".txt" \
   "N $C\\zz"$'\x80'".dll"
 in_locale ru_RU.UTF-8 2 "N $C\\?.txt" "N $C\\"$'\xc6\xf3\xea'".txt" "N $C\\zz"$'\x88'".dll"
-# A console shows them all as they are (script runs Wine on a pseudo-terminal,
-# which Wine makes a console; its cursor codes and CRs are dropped here). The
-# lines stay within its 80 columns, which it would break, on a drive of their own.
+# A console (Wine on script's pseudo-terminal, cursor codes and CRs dropped) shows
+# them all as they are; a drive of their own keeps lines within 80 columns.
 on_console() {
   script -qec "$(printf '%q ' "$WINE" "$program" "$@")" /dev/null </dev/null |
     sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' | tr -d '\r'
@@ -126,39 +115,32 @@ touch "$tree/sys/kernel.dll"
 # long_path LENGTH: a file in sys whose path has LENGTH characters.
 long_path() { local p=$S\\$(repeat x $(($1 - ${#S} - 1))); touch "$tree/sys/${p##*\\}"; printf '%s' "$p"; }
 query() { SFC_DOUBLE_ANSWER=$1 run "$2" "$3"; }  # query ANSWER STATUS ARG
-# A protected file's status is its path's length, past 8 bits here. A path of
-# 260 is found but does not fit the full path buffer, so the line names it as
-# searched; a longer one is never searched.
+# A protected file's status is its path's length; a path of 260 does not fit the
+# full path buffer, so it is named as searched; a longer one is never searched.
 path=$(long_path 259) && results "P $path" && query 0 259 "$path"
 path=$(long_path 260) && results "F $path" && query 0 0 "$path"
 path=$(long_path 261) && results "F ${path:0:260}" && query 0 13 "$path"
 path=$(repeat x 32000) && results "F ${path:0:260}" && query 0 13 "$path"
-# A long form too long for the buffer is not obtained, and the service is not
-# asked about the short form that fits.
+# A long form too long for the buffer is not obtained; its short form is not asked.
 dir=$(repeat d 120) name=$(repeat f 120)
 mkdir "$tree/sys/$dir" && touch "$tree/sys/$dir/$name" && short=$("$WINE" winepath -s "$S\\$dir")
 results "F $short\\$name" && query 0 0 "$short\\$name"
-# A character code page 1252 lacks is '?' (Ā too: never a look-alike), and
-# the line goes on; the status counts UTF-16 units, the emoji two.
+# A character 1252 lacks is '?' (Ā too: no look-alike); the status counts UTF-16 units.
 results "P $W" "P $T" "P $W\\a.txt" "P $W\\b?c.txt" "P $W\\?.txt" "P $W\\?.txt" "P $W\\??.txt"
 query 0 $((${#W} + 7)) "$W\\*"
-# A failed query: the report with Wine's text, if any (its CR LF in text mode),
-# and the whole code as the status; 2100 to 2999 take netmsg.dll's text, from
-# System32 only, never from beside the program or the current directory.
+# A failed query: the report with Wine's text, if any, and the whole code as the
+# status; 2100 to 2999 take netmsg.dll's text, from System32 only.
 report 5 "Access denied.$CR"$'\n\n' && query 5 5 "$K"
 report -2147483643 $'\n' && query 0x80000005 $((0x80000005)) "$K"
 cp "$probe" "$scratch/bin/netmsg.dll" && cp "$probe" "$tree/cwd/netmsg.dll"
 report 2100 $'\n' && query 2100 2100 "$K"
 cp "$probe" "$system32/netmsg.dll"
 report 2100 "Text of 2100 from the module.$CR"$'\n\n' && query 2100 2100 "$K"
-# An entry filling the record without a terminator is cut to fit, and each
-# is counted.
+# An entry filling the record without a terminator is cut to fit.
 entry=$(repeat e 300)
 listing 'C:\Windows\notepad.exe' "${entry:0:259}" 'C:\?\a.dll' 'C:\sfc.dll'
 SFC_DOUBLE_LIST="C:\\Windows\\notepad.exe|$entry|C:\\中\\a.dll|C:\\sfc.dll" expect 18 "$out" /l
-# Output that cannot be written: the write failure's code, never a full run's
-# nor one an earlier call left; 6 for standard output closed (by cmd) or
-# never given.
+# Unwritable output: the write failure's code; 6 for output closed (by cmd) or never given.
 CORVANE=("$WINE" cmd /c)
 for args in /l "$K"; do
   status=0
@@ -167,8 +149,7 @@ for args in /l "$K"; do
   expect 6 "" "$(winpath "$program") $args 1>&-"
   PROBE_NO_OUTPUT=1 full 6 "" corvane.exe "$args"
 done
-# Once a write has failed nothing more is asked: 20,000 files whose every
-# query fails (a beep and a report each) end at once, not after 20 s.
+# Once a write has failed nothing more is asked: 20,000 failing queries end at once.
 mkdir "$tree/many" && (cd "$tree/many" && seq -f 'f%05g' 20000 | xargs touch)
 status=$(SFC_DOUBLE_ANSWER=5 timeout 10 "$WINE" "$program" "$T\\many\\*" 2>/dev/null </dev/null |
   head -n 1 >/dev/null; echo "${PIPESTATUS[0]}")
