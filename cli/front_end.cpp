@@ -88,7 +88,8 @@ Mode ScanArguments(int argc, const char16_t* const* argv, char16_t separator) {
 
 std::uint32_t RunCommand(Platform& platform, int argc, const char* const* argv) {
   int count = 0;
-  const ScopedLocal<char16_t*> arguments(platform.CommandLineToArgvW(argc, argv, &count), {&platform});
+  const ScopedLocal<char16_t*> arguments(platform.CommandLineToArgvW(argc, argv, &count),
+                                         {&platform});
   Run run(platform);
   std::uint32_t status = kUsageStatus;
   if (arguments.get() == nullptr) {
