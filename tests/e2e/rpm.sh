@@ -16,6 +16,9 @@ program=$(realpath "$1")
 export LC_ALL=C
 tmp=$(realpath "$(mktemp -d)")
 chmod 755 "$tmp"  # an unprivileged run below reads it too
+# ...and the sanitizer's suppressions, which a checkout of mode 700 would hide from it.
+[[ ${LSAN_OPTIONS:-} != suppressions=* ]] || { cp "${LSAN_OPTIONS#suppressions=}" "$tmp/lsan.txt" &&
+  export LSAN_OPTIONS=suppressions=$tmp/lsan.txt; }
 trap 'rm -rf "$tmp"' EXIT
 home=$tmp/inst/home
 export HOME=$home
