@@ -23,9 +23,8 @@ bool Exists(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &status) == 0;
 }
 
-// dpkg's records are there unless info/ is missing or empty: an rpm system
-// with the dpkg tool installed may have an empty one. One that cannot be
-// examined (EACCES on the way to it) is there too.
+// dpkg's records are there unless info/ is missing or empty (as on an rpm
+// system with the dpkg tool); one that cannot be examined is there too.
 bool DpkgPresent() {
   const char* const info = "/var/lib/dpkg/info";
   const UniqueDir entries(opendir(info));
@@ -55,16 +54,11 @@ constexpr ChosenDatabase::Candidate kSystemCandidates[] = {
 }  // namespace
 
 PackageDatabase* ChosenDatabase::Chosen() {
-  if (!picked_) {
-    picked_ = true;
-    for (const Candidate& candidate : candidates_) {
-      if (candidate.present()) {
-        chosen_ = &candidate.database();
-        break;
-      }
-    }
-  }
-  return chosen_;
+  if (picked_) return chosen_;
+  picked_ = true;
+  for (const Candidate& candidate : candidates_)
+    if (candidate.present()) return chosen_ = &candidate.database();
+  return nullptr;
 }
 
 std::uint32_t ChosenDatabase::Query(std::string_view path, bool many) {

@@ -1,4 +1,5 @@
-// The package database of the system the program runs on.
+// The package database of the system the program runs on: the first of
+// several whose records the system keeps, picked at the first question.
 #pragma once
 
 #include <cstddef>
@@ -10,8 +11,6 @@
 
 namespace corvane::posix {
 
-// Answers from the first of several databases whose records the system
-// keeps, picked at the first question and kept for the run.
 class ChosenDatabase final : public PackageDatabase {
  public:
   struct Candidate {
@@ -19,7 +18,7 @@ class ChosenDatabase final : public PackageDatabase {
     PackageDatabase& (*database)();  // made when it is picked
   };
   // `candidates` in order of preference, living as long as this. With none
-  // present, every question is answered 1060 (no such service).
+  // present, every question is answered 1060.
   explicit ChosenDatabase(std::span<const Candidate> candidates) : candidates_(candidates) {}
 
   std::uint32_t Query(std::string_view path, bool many) override;

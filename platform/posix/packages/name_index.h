@@ -1,8 +1,7 @@
 // Which recorded files have a given last component, for answering many
-// questions after the first: an order over the one store of recorded files
-// (RecordedFiles), grouped by a hash of the name. The hash only picks the
-// candidates; a file answers only when its name is the asked one, byte for
-// byte, since a name can be chosen to collide with a recorded one.
+// questions: chains over the one store (RecordedFiles), grouped by a hash of
+// the name. The hash only picks candidates; a file answers only when its
+// name is the asked one byte for byte, as a name can be made to collide.
 #pragma once
 
 #include <algorithm>
@@ -33,8 +32,8 @@ class NameIndex {
   static constexpr std::uint32_t kEnd = ~std::uint32_t{0};
 
   const RecordedFiles* files_ = nullptr;
-  // A chain of file numbers for each group of hashes: one pass to build,
-  // and no more memory than an order sorted by hash would take.
+  // A chain of file numbers a group of hashes: one pass to build, and no
+  // more memory than an order sorted by hash.
   std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> heads_;  // by group: first file
   std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> next_;   // by file: next in its group
 };

@@ -1,6 +1,6 @@
 // What the platform object asks of a package manager's records. This folder
-// holds that interface and what any package format needs to answer it; each
-// format's reading of its own records lives in a folder of its own (dpkg/).
+// holds that and what any package format needs to answer it; each format's
+// reading of its own records has a folder of its own (dpkg/, rpm/).
 #pragma once
 
 #include <cstddef>
@@ -10,8 +10,7 @@
 
 namespace corvane::posix {
 
-// A recorded path as its directory ("" for the root) and last component;
-// the path is the directory, a '/' and the name.
+// A path as its directory ("" for the root), a '/' and its last component.
 struct ListedPath {
   std::string_view directory;
   std::string_view name;
@@ -24,10 +23,9 @@ inline ListedPath SplitPath(std::string_view path) {
   return {path.substr(0, slash), path.substr(slash + 1)};
 }
 
-// The one hash of text this folder uses, the standard library's, for
-// std::string keys and std::string_view look-ups alike: a word-at-a-time
-// hash of our own measured less than 4% faster on every bench row, short of
-// what a hand-written one must pay.
+// The one hash of text here, the standard library's, for std::string keys
+// and std::string_view look-ups alike: a word-at-a-time one of our own was
+// less than 4% faster on every bench row, too little for a hand-written one.
 struct TextHash {
   using is_transparent = void;
   std::size_t operator()(std::string_view text) const {
@@ -40,18 +38,16 @@ class PackageDatabase {
   virtual ~PackageDatabase() = default;
 
   // For the absolute `path`: kErrorSuccess when the file there is protected,
-  // kErrorFileNotFound when it is not, and any other code when the records
-  // could not be read (never kErrorFileNotFound then). The directory is
-  // compared as symbolic links resolve it, the last component as written.
-  // `many` says that more questions are likely to follow (the path matched
-  // a pattern), so that the database may prepare for them at once.
+  // kErrorFileNotFound when it is not, any other code when the records could
+  // not be read. The directory is compared as symbolic links resolve it, the
+  // last component as written. `many` says more questions are likely to
+  // follow (the path matched a pattern): the database may prepare for them.
   virtual std::uint32_t Query(std::string_view path, bool many) = 0;
 
-  // Entry `number` of the list of every protected path shorter than `limit`
-  // bytes, sorted by bytes, each once: kErrorSuccess with the path in
-  // *path, valid as long as the database; kErrorNoMoreFiles past the end;
-  // or, as for Query, the code of the failure to read the records. The
-  // list is made at the first call, with that call's limit.
+  // Entry `number` of the list, made at the first call, of every protected
+  // path shorter than that call's `limit` bytes, sorted by bytes, each once:
+  // kErrorSuccess with the path in *path, valid as long as the database;
+  // kErrorNoMoreFiles past the end; or, as for Query, the failure's code.
   virtual std::uint32_t Listed(std::uint32_t number, std::size_t limit, ListedPath* path) = 0;
 };
 

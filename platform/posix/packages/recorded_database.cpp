@@ -2,8 +2,6 @@
 
 #include <new>
 
-#include "platform/platform.h"
-
 namespace corvane::posix {
 
 std::uint32_t RecordedDatabase::Open() {

@@ -1,6 +1,5 @@
 // The files a package database records, the one store that the name index
-// and the listing read: each directory's text once, and per file its name
-// and directory.
+// and the listing read.
 #pragma once
 
 #include <cstddef>
@@ -16,9 +15,9 @@ namespace corvane::posix {
 
 class RecordedFiles {
  public:
-  // Records the file `name` (not empty) in the absolute `directory`.
+  // Records the file `path.name` (not empty) in the absolute `path.directory`.
   void Add(const ListedPath& path);
-  // The number of files recorded, and file `file`'s name and directory.
+  // How many files are recorded, and file `file`'s name and directory.
   std::uint32_t size() const { return static_cast<std::uint32_t>(files_.size()); }
   std::string_view name(std::uint32_t file) const { return {files_[file].name, files_[file].size}; }
   std::string_view directory(std::uint32_t file) const { return run_texts_[files_[file].run]; }
@@ -27,9 +26,9 @@ class RecordedFiles {
   // once, in byte order. Call once, when every file is added.
   void SortListing(std::size_t limit);
   // Entry `number` of the listing in *path; false past its end. The listing
-  // is a walk of the directory tree that puts each directory in order as it
-  // enters it: the entry after the one asked for last comes at once, an
-  // earlier one means walking again from the start.
+  // walks the directory tree, putting each directory in order as it enters
+  // it: the entry after the last one asked comes at once, an earlier one
+  // walks again from the start.
   bool Listed(std::uint32_t number, ListedPath* path);
 
  private:
@@ -46,23 +45,23 @@ class RecordedFiles {
   };
 
   // A child's key: a file's name, or a directory's last component, which
-  // orders as if a '/' followed it, so that ordering the keys of each
-  // directory orders the whole paths.
+  // orders as if a '/' followed it, so that ordering each directory's keys
+  // orders the whole paths.
   std::string_view Key(std::uint32_t child) const;
   bool Precedes(std::uint32_t a, std::uint32_t b) const;
   void Enter(std::uint32_t directory);
   // The file the walk lists next, or false at its end.
   bool Next(File* file);
-  // The number of the directory of file `file`, once SortListing numbered them.
+  // The number of `file`'s directory, once SortListing numbered them.
   std::uint32_t DirectoryOf(const File& file) const { return run_directories_[file.run]; }
 
   // Names and directories of a whole system take a huge page or more.
   DirectoryTable directories_;
   std::vector<File, LargeAllocator<File>> files_;
   // By run of files in one directory: its text. Lists come sorted, so most
-  // files are in the directory of the one before; a run keeps the text once
-  // more, where numbering each directory as it came took 8 of the 30 ms of
-  // `corvane /usr/bin/*`, which never lists. The listing numbers them.
+  // files share the directory of the one before. Numbering each directory
+  // as it came took 8 of the 30 ms of `corvane /usr/bin/*`, which never
+  // lists; the listing numbers them.
   std::vector<std::string_view, LargeAllocator<std::string_view>> run_texts_;
   std::vector<std::uint32_t> run_directories_;  // by run: its directory's number
 

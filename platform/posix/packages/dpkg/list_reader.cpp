@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <new>
 #include <system_error>
 #include <utility>
 
@@ -17,12 +16,10 @@ ListReader::ListReader(std::size_t count, Opener open, Done done, bool ahead)
       open_(std::move(open)),
       done_(std::move(done)),
       slot_count_(ahead ? kSlots : 1),
-      // The slots of a second thread together fill one huge page: a single
-      // fault instead of 512.
+      // A second thread's slots fill one huge page: one fault instead of 512.
       block_(AllocateLarge(slot_count_ * kSlotBytes)) {
-  for (std::size_t s = 0; s < slot_count_; ++s) {
+  for (std::size_t s = 0; s < slot_count_; ++s)
     slots_[s].bytes = static_cast<char*>(block_) + s * kSlotBytes;
-  }
   if (!ahead) return;
   try {
     thread_ = std::thread([this] { Read(); });
@@ -90,8 +87,8 @@ bool ListReader::Fill() {
     if (slot.filled == kSlotBytes) {
       std::size_t end = slot.filled;
       while (end > start_ && slot.bytes[end - 1] != '\n') --end;
-      // A line longer than a slot, 64 times a path's limit, records no path
-      // anyone could ask about: it is read past, not kept, up to its '\n'.
+      // A line longer than a slot (64 times a path's limit) records no path
+      // anyone could ask about: it is read past up to its '\n'.
       if (end == 0) {
         slot.filled = 0;
         skipping_ = true;

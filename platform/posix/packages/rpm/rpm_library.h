@@ -1,10 +1,10 @@
-// The records of an rpm database, read through librpm (the library the rpm
-// command uses, for every backend it has): this folder holds rpm's reader
-// and nothing else. Here: librpm itself, loaded when first needed, so that
-// a program answering from dpkg's database never maps it or what it needs
-// (sqlite, lua, a crypto library), and no package depends on it.
+// librpm, through which rpm's records are read (for every backend the rpm
+// command has), loaded when first needed: a program answering from dpkg's
+// database never maps it or what it needs (sqlite, lua, a crypto library),
+// and no package depends on it.
 #pragma once
 
+#include <dlfcn.h>
 #include <rpm/header.h>
 #include <rpm/rpmdb.h>
 #include <rpm/rpmfiles.h>
@@ -48,7 +48,28 @@ static_assert(kNoDigests == 0x30300 && kNoSignatures == 0xc0c00);
 
 // The newest librpm the system has that has every call above, loaded at the
 // first call and kept for the run; nullptr when there is none.
-const Library* Load();
+inline const Library* Load() {
+  static const Library* const library = []() -> const Library* {
+    static Library calls;
+    // Newest first: the system's rpm command uses it, and an older one kept
+    // beside it for other programs may not read what that rpm writes.
+    for (const char* soname : {"librpm.so.10", "librpm.so.9", "librpm.so.8"}) {
+      void* const handle = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
+      if (handle == nullptr) continue;
+      bool complete = true;
+#define CORVANE_RPM_BIND(name)                                            \
+  calls.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name)); \
+  complete = complete && calls.name != nullptr;
+      CORVANE_RPM_CALLS(CORVANE_RPM_BIND)
+#undef CORVANE_RPM_BIND
+      calls.rpmdbFStat = reinterpret_cast<decltype(&::rpmdbFStat)>(dlsym(handle, "rpmdbFStat"));
+      if (complete) return &calls;
+      dlclose(handle);
+    }
+    return nullptr;
+  }();
+  return library;
+}
 
 // A handle that `Free`, librpm's call for it, frees; only made once Load()
 // has answered.
