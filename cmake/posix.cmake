@@ -4,8 +4,6 @@ target_sources(corvane_platform PRIVATE
   platform/posix/error_codes.cpp
   platform/posix/lexical_path.cpp
   platform/posix/packages/chosen_database.cpp
-  platform/posix/packages/directory_resolver.cpp
-  platform/posix/packages/directory_table.cpp
   platform/posix/packages/dpkg/dpkg_database.cpp
   platform/posix/packages/dpkg/list_reader.cpp
   platform/posix/packages/recorded_database.cpp

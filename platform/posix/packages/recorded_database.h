@@ -7,15 +7,37 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/platform.h"
-#include "platform/posix/packages/directory_resolver.h"
 #include "platform/posix/packages/name_index.h"
 #include "platform/posix/packages/package_database.h"
 #include "platform/posix/packages/recorded_files.h"
 
 namespace corvane::posix {
+
+// Directories as symbolic links resolve them, each worked out at most once.
+class DirectoryResolver {
+ public:
+  // Whether the `recorded` directory of a file and the `asked` one are one
+  // through symbolic links.
+  bool Same(std::string_view recorded, std::string_view asked);
+
+ private:
+  struct Resolved {
+    std::string path;  // "" for the root, so that "/" and a name join to a path
+    bool real;         // false when resolving failed
+  };
+  // The absolute `directory` ("" is the root) as realpath() resolves it, or
+  // when that fails (it does not exist, say) its text folded, without a
+  // trailing '/'. A directory whose parent was resolved costs one lstat.
+  const Resolved& Entry(std::string_view directory);
+
+  std::unordered_map<std::string, Resolved, TextHash, std::equal_to<>> cache_;
+  const Resolved root_{"", true};
+};
 
 class RecordedDatabase : public PackageDatabase {
  public:
