@@ -3,7 +3,7 @@
 target_sources(corvane_platform PRIVATE
   platform/posix/error_codes.cpp
   platform/posix/lexical_path.cpp
-  platform/posix/packages/chosen_database.cpp
+  platform/posix/packages/package_database.cpp
   platform/posix/packages/dpkg/dpkg_database.cpp
   platform/posix/packages/dpkg/list_reader.cpp
   platform/posix/packages/recorded_database.cpp

@@ -1,11 +1,13 @@
-// What the platform object asks of a package manager's records. This folder
-// holds that and what any package format needs to answer it; each format's
-// reading of its own records has a folder of its own (dpkg/, rpm/).
+// What the platform object asks of a package manager's records, and which
+// of the system's databases answers it. This folder holds those and what any
+// package format needs to answer; each format's reading of its own records
+// has a folder of its own (dpkg/, rpm/).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string_view>
 
 namespace corvane::posix {
@@ -50,5 +52,34 @@ class PackageDatabase {
   // kErrorNoMoreFiles past the end; or, as for Query, the failure's code.
   virtual std::uint32_t Listed(std::uint32_t number, std::size_t limit, ListedPath* path) = 0;
 };
+
+// Answers from the first of several databases whose records the system
+// keeps, picked at the first question.
+class ChosenDatabase final : public PackageDatabase {
+ public:
+  struct Candidate {
+    bool (*present)();               // whether the system keeps these records
+    PackageDatabase& (*database)();  // made when it is picked
+  };
+  // `candidates` in order of preference, living as long as this. With none
+  // present, every question is answered 1060.
+  explicit ChosenDatabase(std::span<const Candidate> candidates) : candidates_(candidates) {}
+
+  std::uint32_t Query(std::string_view path, bool many) override;
+  std::uint32_t Listed(std::uint32_t number, std::size_t limit, ListedPath* path) override;
+
+ private:
+  // The picked database, or nullptr when none is present.
+  PackageDatabase* Chosen();
+
+  std::span<const Candidate> candidates_;
+  bool picked_ = false;
+  PackageDatabase* chosen_ = nullptr;
+};
+
+// The system's database: dpkg's when /var/lib/dpkg/info holds entries or
+// cannot be examined, else rpm's (where the build has rpm support) when the
+// directory rpm's configuration names for it (%_dbpath) exists, else none.
+PackageDatabase& SystemPackageDatabase();
 
 }  // namespace corvane::posix

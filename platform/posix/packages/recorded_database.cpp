@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <new>
+#include <utility>
 
 #include "platform/posix/lexical_path.h"
 
@@ -45,20 +46,12 @@ const DirectoryResolver::Resolved& DirectoryResolver::Entry(std::string_view dir
 }
 
 std::uint32_t RecordedDatabase::Open() {
-  if (!opened_) {
-    opened_ = true;
-    failure_ = OpenRecords();
-  }
+  if (!std::exchange(opened_, true)) failure_ = OpenRecords();
   return failure_;
 }
 
 std::uint32_t RecordedDatabase::Store() {
-  if (!stored_) {
-    const std::uint32_t error = WalkRecords(files_);
-    if (error != kErrorSuccess) return Fail(error);
-    stored_ = true;
-  }
-  return kErrorSuccess;
+  return std::exchange(stored_, true) ? kErrorSuccess : Fail(WalkRecords(files_));
 }
 
 std::uint32_t RecordedDatabase::Query(std::string_view path, bool many) {

@@ -1,5 +1,5 @@
-// The files a package database records, the one store that the name index
-// and the listing read, and the table of their directories and texts.
+// The files a package database records: the one store that the name index
+// and the listing read.
 #pragma once
 
 #include <cstddef>
@@ -13,8 +13,7 @@
 
 namespace corvane::posix {
 
-// The directories of recorded paths, each numbered once, and the texts of
-// the recorded paths, each kept once.
+// The recorded directories, each numbered once, and the recorded texts, each kept once.
 class DirectoryTable {
  public:
   static constexpr std::uint32_t kRoot = 0;
@@ -25,9 +24,8 @@ class DirectoryTable {
   DirectoryTable& operator=(const DirectoryTable&) = delete;
   ~DirectoryTable();
 
-  // The number of the absolute directory `text` ("" for the root, no
-  // trailing '/'), a text Keep gave, which is added when new, and so are
-  // the directories above it.
+  // The number of the absolute directory `text` (from Keep; "" for the
+  // root, no trailing '/'), added when new with the directories above it.
   std::uint32_t Number(std::string_view text);
   std::size_t size() const { return directories_.size(); }
   std::string_view text(std::uint32_t number) const { return directories_[number].text; }
@@ -51,7 +49,7 @@ class DirectoryTable {
   std::unordered_map<std::string_view, std::uint32_t, TextHash, std::equal_to<>> numbers_;
 
   // Texts are copied into blocks from AllocateLarge, a huge page first and
-  // each later one as large as all before it, up to a few huge pages.
+  // each later one as large as all before it, up to 2 huge pages.
   std::vector<Block> blocks_;
   char* free_ = nullptr;  // the unused end of the last block
   std::size_t room_ = 0;
@@ -70,10 +68,9 @@ class RecordedFiles {
   // Makes Listed answer: every recorded path shorter than `limit` bytes
   // once, in byte order. Call once, when every file is added.
   void SortListing(std::size_t limit);
-  // Entry `number` of the listing in *path; false past its end. The listing
-  // walks the directory tree, putting each directory in order as it enters
-  // it: the entry after the last one asked comes at once, an earlier one
-  // walks again from the start.
+  // Entry `number` of the listing in *path; false past its end. The walk of
+  // the tree orders each directory as it enters it: the entry after the last
+  // one asked comes at once, an earlier one walks again from the start.
   bool Listed(std::uint32_t number, ListedPath* path);
 
  private:
@@ -113,8 +110,7 @@ class RecordedFiles {
   std::size_t limit_ = 0;
   std::vector<std::uint32_t> components_;  // by directory: where its last component starts
   std::vector<std::uint32_t> first_;       // by directory: its first child, and one past the last
-  // File numbers, and directory numbers with the top bit set, grouped by
-  // the directory they are in.
+  // File numbers, and directory numbers with the top bit set, by directory.
   std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> children_;
   std::vector<Range> walk_;
   std::vector<std::size_t> runs_;  // while a directory is put in order

@@ -85,8 +85,8 @@ std::string_view PackageOfList(std::string_view file_name) {
 
 }  // namespace
 
-std::uint32_t DpkgDatabase::Walk(const Visit& visit, std::span<const std::string> names, bool keep,
-                                 bool ahead) {
+std::uint32_t DpkgDatabase::Walk(const VisitFile& visit, std::span<const std::string> names,
+                                 bool keep, bool ahead) {
   // On the heap, as its slots are too large for a small stack.
   const auto reader = std::make_unique<ListReader>(
       lists_.size(), [this](std::size_t list, UniqueFd* fd) { return TakeList(list, fd); },
@@ -104,8 +104,9 @@ std::uint32_t DpkgDatabase::Walk(const Visit& visit, std::span<const std::string
                                         ? RecordedPath(std::span<char>(line, next - 1))
                                         : std::string_view();
       line = next;
-      if (!path.empty() && path.find('\0') == std::string_view::npos)
-        stopped = visit(path, piece.list);
+      if (path.empty() || path.find('\0') != std::string_view::npos) continue;
+      if (const ListedPath at = SplitPath(Land(path, piece.list)); !at.name.empty())
+        stopped = visit(at);
     }
   }
   // After a stop, every list not kept is opened (and kept, if it may be).
@@ -194,22 +195,13 @@ void DpkgDatabase::KeepList(std::size_t list, UniqueFd fd) {
 }
 
 std::uint32_t DpkgDatabase::WalkRecords(RecordedFiles& files) {
-  return Walk(
-      [&](std::string_view path, std::size_t list) {
-        if (const ListedPath at = SplitPath(Land(path, list)); !at.name.empty()) files.Add(at);
-        return false;
-      },
-      {}, /*keep=*/false, /*ahead=*/true);
+  const auto add = [&](const ListedPath& file) { return files.Add(file), false; };
+  return Walk(add, {}, /*keep=*/false, /*ahead=*/true);
 }
 
 std::uint32_t DpkgDatabase::SearchAlone(std::string_view, const ListedPath& asked,
                                         const VisitFile& visit) {
-  return Walk(
-      [&](std::string_view path, std::size_t list) {
-        const ListedPath at = SplitPath(Land(path, list));
-        return !at.name.empty() && visit(at);
-      },
-      Endings(asked.name), /*keep=*/true, /*ahead=*/false);
+  return Walk(visit, Endings(asked.name), /*keep=*/true, /*ahead=*/false);
 }
 
 std::vector<std::string> DpkgDatabase::Endings(std::string_view name) const {

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,19 +38,18 @@ class DpkgDatabase final : public RecordedDatabase {
   std::uint32_t SearchAlone(std::string_view, const ListedPath& asked,
                             const VisitFile& visit) override;
 
-  // Takes the absolute path a line of list `list` records: true to stop.
-  using Visit = std::function<bool(std::string_view path, std::size_t list)>;
-  // Calls `visit` with the path of each line "<32 hex digits><two spaces>
-  // <path>" of each list in order, with one '/' in front however many the
-  // line has (a path with a zero byte names no file). After a visit returns
-  // true nothing more is read, but the other lists are still opened: one
-  // that cannot be read fails every answer. A list removed meanwhile belongs
-  // to no package and is passed over. With `names` (see Endings) only the
-  // lines ending in one are parsed. With `keep`, the lists stay open for the
-  // next walk, as many as the descriptor limit leaves room for: `corvane
-  // /usr/bin/*` 13% faster. With `ahead`, a second thread reads them.
-  // kErrorSuccess or the failure.
-  std::uint32_t Walk(const Visit& visit, std::span<const std::string> names, bool keep, bool ahead);
+  // Calls `visit` with where the path of each line "<32 hex digits><two
+  // spaces><path>" of each list in order lands (see Land), with one '/' in
+  // front however many the line has; a path with a zero byte names no file.
+  // After a visit returns true nothing more is read, but the other lists are
+  // still opened: one that cannot be read fails every answer. A list removed
+  // meanwhile belongs to no package and is passed over. With `names` (see
+  // Endings) only the lines ending in one are parsed. With `keep`, the lists
+  // stay open for the next walk, as many as the descriptor limit leaves room
+  // for: `corvane /usr/bin/*` 13% faster. With `ahead`, a second thread
+  // reads them. kErrorSuccess or the failure.
+  std::uint32_t Walk(const VisitFile& visit, std::span<const std::string> names, bool keep,
+                     bool ahead);
   // The last components, each with a '\n', that lines land at `name` from:
   // `name` itself and those of the diverted files put there.
   std::vector<std::string> Endings(std::string_view name) const;

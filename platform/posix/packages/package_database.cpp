@@ -1,4 +1,4 @@
-#include "platform/posix/packages/chosen_database.h"
+#include "platform/posix/packages/package_database.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
