@@ -1,7 +1,7 @@
-// Which recorded files have a given last component, for answering many
-// questions: chains over the one store (RecordedFiles), grouped by a hash of
-// the name. The hash only picks candidates; a file answers only when its
-// name is the asked one byte for byte, as a name can be made to collide.
+// Which recorded files have a given last component: chains over the one
+// store, grouped by a hash of the name. The hash only picks candidates; a
+// file answers only when its name is the asked one byte for byte, as a name
+// can be made to collide.
 #pragma once
 
 #include <algorithm>
@@ -21,48 +21,40 @@ template <typename Hash = TextHash>
 class NameIndex {
  public:
   // Indexes every file of `files`, which must outlive the index unchanged.
-  void Build(const RecordedFiles& files);
+  void Build(const RecordedFiles& files) {
+    files_ = &files;
+    // About two files a group, a power of two of them.
+    std::size_t groups = 1;
+    while (groups * 2 < files.size()) groups *= 2;
+    heads_.reserve(std::max(groups, kHugePageOf<std::uint32_t>));
+    heads_.assign(groups, kEnd);
+    next_.reserve(std::max<std::size_t>(files.size(), kHugePageOf<std::uint32_t>));
+    next_.resize(files.size());
+    for (std::uint32_t file = 0; file < files.size(); ++file) {
+      std::uint32_t& head = heads_[Hash{}(files.name(file)) & (groups - 1)];
+      next_[file] = head;
+      head = file;
+    }
+  }
 
   // Calls `visit(directory)` with the directory of each file recorded as
   // `name` until it returns true; true when it did.
   template <typename Visit>
-  bool ForEachDirectoryOf(std::string_view name, Visit visit) const;
+  bool ForEachDirectoryOf(std::string_view name, Visit visit) const {
+    if (heads_.empty()) return false;
+    for (std::uint32_t file = heads_[Hash{}(name) & (heads_.size() - 1)]; file != kEnd;
+         file = next_[file])
+      if (files_->name(file) == name && visit(files_->directory(file))) return true;
+    return false;
+  }
 
  private:
   static constexpr std::uint32_t kEnd = ~std::uint32_t{0};
 
   const RecordedFiles* files_ = nullptr;
-  // A chain of file numbers a group of hashes: one pass to build, and no
-  // more memory than an order sorted by hash.
+  // A chain of file numbers a group: one pass to build, no more memory than a sorted order.
   std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> heads_;  // by group: first file
   std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> next_;   // by file: next in its group
 };
-
-template <typename Hash>
-void NameIndex<Hash>::Build(const RecordedFiles& files) {
-  files_ = &files;
-  // About two files a group, a power of two of them.
-  std::size_t groups = 1;
-  while (groups * 2 < files.size()) groups *= 2;
-  heads_.reserve(std::max(groups, kHugePageOf<std::uint32_t>));
-  heads_.assign(groups, kEnd);
-  next_.reserve(std::max<std::size_t>(files.size(), kHugePageOf<std::uint32_t>));
-  next_.resize(files.size());
-  for (std::uint32_t file = 0; file < files.size(); ++file) {
-    std::uint32_t& head = heads_[Hash{}(files.name(file)) & (groups - 1)];
-    next_[file] = head;
-    head = file;
-  }
-}
-
-template <typename Hash>
-template <typename Visit>
-bool NameIndex<Hash>::ForEachDirectoryOf(std::string_view name, Visit visit) const {
-  if (heads_.empty()) return false;
-  for (std::uint32_t file = heads_[Hash{}(name) & (heads_.size() - 1)]; file != kEnd;
-       file = next_[file])
-    if (files_->name(file) == name && visit(files_->directory(file))) return true;
-  return false;
-}
 
 }  // namespace corvane::posix

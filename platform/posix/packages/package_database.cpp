@@ -29,11 +29,11 @@ bool DpkgPresent() {
   const char* const info = "/var/lib/dpkg/info";
   const UniqueDir entries(opendir(info));
   if (!entries.valid()) return errno == EACCES || Exists(info);
-  bool any = false;
   errno = 0;
-  for (const dirent* entry; !any && (entry = readdir(entries.get())) != nullptr;)
-    any = std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..";
-  return any || errno != 0;
+  for (const dirent* entry; (entry = readdir(entries.get())) != nullptr;)
+    if (std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..")
+      return true;
+  return errno != 0;
 }
 
 constexpr ChosenDatabase::Candidate kSystemCandidates[] = {

@@ -1,7 +1,6 @@
 // What the platform object asks of a package manager's records, and which
-// of the system's databases answers it. This folder holds those and what any
-// package format needs to answer; each format's reading of its own records
-// has a folder of its own (dpkg/, rpm/).
+// of the system's databases answers. Each format's reading of its records
+// has a folder of its own (dpkg/, rpm/); this one, what they all need.
 #pragma once
 
 #include <cstddef>
@@ -61,8 +60,7 @@ class ChosenDatabase final : public PackageDatabase {
     bool (*present)();               // whether the system keeps these records
     PackageDatabase& (*database)();  // made when it is picked
   };
-  // `candidates` in order of preference, living as long as this. With none
-  // present, every question is answered 1060.
+  // `candidates` by preference, living as long as this; with none present, every answer is 1060.
   explicit ChosenDatabase(std::span<const Candidate> candidates) : candidates_(candidates) {}
 
   std::uint32_t Query(std::string_view path, bool many) override;
@@ -78,8 +76,7 @@ class ChosenDatabase final : public PackageDatabase {
 };
 
 // The system's database: dpkg's when /var/lib/dpkg/info holds entries or
-// cannot be examined, else rpm's (where the build has rpm support) when the
-// directory rpm's configuration names for it (%_dbpath) exists, else none.
+// cannot be examined, else rpm's (in builds with rpm) when its %_dbpath exists.
 PackageDatabase& SystemPackageDatabase();
 
 }  // namespace corvane::posix

@@ -10,7 +10,6 @@
 namespace corvane::posix {
 
 bool DirectoryResolver::Same(std::string_view recorded, std::string_view asked) {
-  // The same text names the same directory: no resolving needed for that.
   if (recorded == asked) return true;
   const std::string& real = Entry(asked).path;
   return recorded == real || Entry(recorded).path == real;

@@ -1,7 +1,6 @@
 // What every package format's database shares once its records can be
 // walked: the checks and comparison that decide an answer, the failure that
-// answers every later question, and the one store of recorded files that
-// the name index and the listing read.
+// answers every later question, and the one store of recorded files.
 #pragma once
 
 #include <cstddef>
@@ -21,8 +20,7 @@ namespace corvane::posix {
 // Directories as symbolic links resolve them, each worked out at most once.
 class DirectoryResolver {
  public:
-  // Whether the `recorded` directory of a file and the `asked` one are one
-  // through symbolic links.
+  // Whether a file's `recorded` directory and the `asked` one are one through links.
   bool Same(std::string_view recorded, std::string_view asked);
 
  private:
@@ -56,8 +54,7 @@ class RecordedDatabase : public PackageDatabase {
 
   // Opens the records, once, at the first question: kErrorSuccess or the failure.
   virtual std::uint32_t OpenRecords() = 0;
-  // Adds each protected file the records hold to `files`: kErrorSuccess or
-  // the failure to read them.
+  // Adds each protected file the records hold to `files`: kErrorSuccess or the failure.
   virtual std::uint32_t WalkRecords(RecordedFiles& files) = 0;
   // Calls `visit(file)` with protected files the records hold, among them
   // every one recorded as the name of `asked` (`path` split), until it
@@ -66,8 +63,7 @@ class RecordedDatabase : public PackageDatabase {
                                     const VisitFile& visit) = 0;
 
  private:
-  // Opens the records at the first call: kErrorSuccess, or the failure
-  // that answers every question from then on.
+  // Opens the records at the first call: kErrorSuccess or the failure, kept for every later one.
   std::uint32_t Open();
   // Makes `error` the answer to every later question, and returns it.
   std::uint32_t Fail(std::uint32_t error) { return failure_ = error; }

@@ -20,34 +20,31 @@ class DpkgDatabase final : public RecordedDatabase {
  public:
   // `directory` holds info/ and diversions ("/var/lib/dpkg" on the system).
   // Nothing is read or allocated before the first question. A first query
-  // not one of many reads the lists only up to the one that answers it, and
-  // indexes nothing; any other indexes them all. A failure to read the
-  // database (running out of memory, 8, among them) answers every later question.
+  // not one of many reads the lists only up to the one that answers; any
+  // other indexes them all. A failure (8 for memory) answers every later question.
   explicit DpkgDatabase(std::string directory)
       : RecordedDatabase(/*lone_searches_repeat=*/false), root_(std::move(directory)) {}
 
  private:
-  // Reads the diversions and finds the lists: kErrorSuccess; 1060 when
-  // there is no info/; or the failure's code.
+  // Reads the diversions and finds the lists: kErrorSuccess; 1060 without info/; or the failure.
   std::uint32_t OpenRecords() override;
-  // Walks every list, a second thread reading ahead, giving where each file
-  // lands. A path ending in '/', or diverted to nowhere, names no file.
+  // Walks every list, a second thread reading ahead. A path ending in '/',
+  // or diverted to nowhere, names no file.
   std::uint32_t WalkRecords(RecordedFiles& files) override;
   // Reads the lists up to the one that answers, parsing only the lines whose
   // name lands at the asked one, and keeps them open for a later walk.
   std::uint32_t SearchAlone(std::string_view, const ListedPath& asked,
                             const VisitFile& visit) override;
 
-  // Calls `visit` with where the path of each line "<32 hex digits><two
-  // spaces><path>" of each list in order lands (see Land), with one '/' in
-  // front however many the line has; a path with a zero byte names no file.
-  // After a visit returns true nothing more is read, but the other lists are
-  // still opened: one that cannot be read fails every answer. A list removed
-  // meanwhile belongs to no package and is passed over. With `names` (see
-  // Endings) only the lines ending in one are parsed. With `keep`, the lists
-  // stay open for the next walk, as many as the descriptor limit leaves room
-  // for: `corvane /usr/bin/*` 13% faster. With `ahead`, a second thread
-  // reads them. kErrorSuccess or the failure.
+  // Calls `visit` with where (see Land) each line "<32 hex digits><two
+  // spaces><path>" of each list in order puts its path, with one '/' in front
+  // however many it has; one with a zero byte names no file. After a visit
+  // returns true nothing more is read, but the other lists are still opened:
+  // one that cannot be read fails every answer. A list removed meanwhile is
+  // passed over. With `names` (see Endings) only lines ending in one are
+  // parsed. With `keep`, the lists stay open for the next walk, as many as
+  // the descriptor limit allows: `corvane /usr/bin/*` 13% faster. With
+  // `ahead`, a second thread reads them. kErrorSuccess or the failure.
   std::uint32_t Walk(const VisitFile& visit, std::span<const std::string> names, bool keep,
                      bool ahead);
   // The last components, each with a '\n', that lines land at `name` from:
@@ -66,12 +63,11 @@ class DpkgDatabase final : public RecordedDatabase {
     std::string package;  // ":" for a local diversion
   };
 
-  // Reads the diversions into diversions_: 0, also when there is no such
-  // file; EACCES when it is not a regular file; or the errno of the failure.
+  // Reads the diversions: 0, also without them; EACCES when no regular file; or the errno.
   int ReadDiversions();
-  // Takes list `list` as *fd, read from its start: the descriptor an earlier
-  // walk kept, or newly opened. 0; ENOENT when it is gone; EACCES when it is
-  // no regular file (as Windows denies a directory opened as a file); or the errno.
+  // Takes list `list` as *fd, read from its start: kept by an earlier walk or
+  // opened anew. 0; ENOENT when it is gone; EACCES when it is no regular
+  // file (as Windows denies a directory opened as a file); or the errno.
   int TakeList(std::size_t list, UniqueFd* fd);
   // Keeps list `list`'s descriptor for the next walk while more may be kept.
   void KeepList(std::size_t list, UniqueFd fd);

@@ -1,9 +1,8 @@
 // Reads the lists a piece of whole lines at a time, into slots the caller
-// parses from. Where asked and where it can be started, a second thread
-// opens and reads the lists (about half of a walk) while the caller parses:
-// against reading on the caller's thread, on this project's 2-core Debian 12
-// VM, `corvane /l` 15% faster, `corvane /usr/bin/*` 13%. (Half the lists on
-// each thread was slower than one: this kernel's file reads do not scale
+// parses from. Where asked and possible, a second thread opens and reads the
+// lists (about half of a walk) while the caller parses: on this project's
+// 2-core Debian 12 VM, `corvane /l` 15% faster, `corvane /usr/bin/*` 13%.
+// (Half the lists on each thread was slower: file reads there do not scale
 // with one process's threads.)
 #pragma once
 
@@ -22,8 +21,7 @@ namespace corvane::posix {
 
 class ListReader {
  public:
-  // Opens list `list` as *fd: 0; ENOENT for a list to pass over; or the
-  // errno that ends the reading.
+  // Opens list `list` as *fd: 0; ENOENT to pass it over; or the errno that ends the reading.
   using Opener = std::function<int(std::size_t list, UniqueFd* fd)>;
   // Takes the descriptor of list `list` once it is read.
   using Done = std::function<void(std::size_t list, UniqueFd fd)>;
@@ -62,8 +60,8 @@ class ListReader {
     std::size_t count = 0;
   };
 
-  // Reads into the slot being filled until it is to be handed over (true)
-  // or every list is read (false); then carry_ is where the next slot's bytes begin.
+  // Reads into the slot being filled until it is to be handed over (true) or
+  // all is read (false); carry_ is then where the next slot's bytes begin.
   bool Fill();
   // Ends the reading with `failure` as its last piece: false.
   bool Stop(int failure);
@@ -71,8 +69,7 @@ class ListReader {
   void Carry(Slot* next);
   // The thread's work.
   void Read();
-  // Hands the slot being filled over if it holds pieces, and takes the next
-  // one to fill: false when the reading is to stop.
+  // Hands the slot filled over if it holds pieces and takes the next: false to stop.
   bool Hand();
   // Adds bytes `begin` up to `end` of the slot being filled as a piece.
   void AddPiece(std::size_t begin, std::size_t end, int failure);
