@@ -1,9 +1,8 @@
 // Memory for the few large arrays a listing or a name index fills at once.
-// A 4 KiB page fault costs 4-16 µs on this project's 2-core Debian 12 VM
-// (several times bare metal's), more than the work that fills the page, so
-// large blocks are advised to come as transparent huge pages (the system's
-// THP setting has the last word). Measured there against the same build
-// without the advice: `corvane /l` 45% faster, `corvane /usr/bin/*` 34% faster.
+// A 4 KiB page fault costs 4-16 µs on this project's 2-core Debian 12 VM,
+// more than the work that fills the page, so large blocks are advised to be
+// transparent huge pages (THP settings have the last word). Against the
+// same build without: `corvane /l` 45% faster, `corvane /usr/bin/*` 34%.
 #pragma once
 
 #include <sys/mman.h>
@@ -17,9 +16,8 @@ namespace corvane::posix {
 
 // The size of a huge page on x86-64, the unit the arrays below are sized in.
 inline constexpr std::size_t kHugePage = std::size_t{2} << 20;
-// The entries of `T` a huge page holds: an array that grows from smaller
-// would fault in every smaller array on the way, and a page that is not
-// whole is made of small pages, a fault each.
+// The entries of `T` a huge page holds: a growing array would fault in every
+// smaller one on the way, and a part page is small pages, a fault each.
 template <typename T>
 inline constexpr std::size_t kHugePageOf = (kHugePage + sizeof(T) - 1) / sizeof(T);
 
@@ -32,8 +30,7 @@ inline void* AllocateLarge(std::size_t bytes) {
   void* const block =
       std::aligned_alloc(kHugePage, (bytes + kHugePage - 1) / kHugePage * kHugePage);
   if (block == nullptr) throw std::bad_alloc();
-  // Only the whole huge pages: one counts whole in the process's memory
-  // however little of it is used. Where THP is off, small pages come.
+  // Only whole huge pages, as one counts whole in the process's memory.
   madvise(block, bytes - bytes % kHugePage, MADV_HUGEPAGE);
   return block;
 }

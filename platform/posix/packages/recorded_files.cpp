@@ -19,8 +19,7 @@ DirectoryTable::~DirectoryTable() {
 std::string_view DirectoryTable::Keep(std::string_view text) {
   if (text.empty()) return {};
   if (room_ < text.size()) {
-    constexpr std::size_t kLastBlock = 2 * kHugePage;
-    const std::size_t size = std::max(text.size(), std::clamp(kept_, kHugePage, kLastBlock));
+    const std::size_t size = std::max(text.size(), std::clamp(kept_, kHugePage, 2 * kHugePage));
     blocks_.reserve(blocks_.size() + 1);
     blocks_.push_back({static_cast<char*>(AllocateLarge(size)), size});
     free_ = blocks_.back().bytes;
@@ -41,14 +40,12 @@ std::uint32_t DirectoryTable::Number(std::string_view text) {
   }
   // The directories not yet known, the deepest first; the root always is.
   std::vector<std::size_t> missing;
-  std::uint32_t parent = kRoot;
-  for (std::string_view at = text;; at = at.substr(0, at.rfind('/'))) {
-    if (const auto known = numbers_.find(at); known != numbers_.end()) {
-      parent = known->second;
-      break;
-    }
+  auto known = numbers_.find(text);
+  for (std::string_view at = text; known == numbers_.end(); known = numbers_.find(at)) {
     missing.push_back(at.size());
+    at = at.substr(0, at.rfind('/'));
   }
+  std::uint32_t parent = known->second;
   // Each one's text is the start of the deepest one's.
   for (auto size = missing.rbegin(); size != missing.rend(); ++size) {
     const auto number = static_cast<std::uint32_t>(directories_.size());

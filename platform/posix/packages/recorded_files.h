@@ -31,8 +31,7 @@ class DirectoryTable {
   std::string_view text(std::uint32_t number) const { return directories_[number].text; }
   std::uint32_t parent(std::uint32_t number) const { return directories_[number].parent; }
 
-  // A copy of `text` that stays where it is as long as the table; bad_alloc
-  // leaves the table as it was.
+  // A copy of `text` kept in place as long as the table; bad_alloc changes nothing.
   std::string_view Keep(std::string_view text);
 
  private:
@@ -48,8 +47,7 @@ class DirectoryTable {
   std::vector<Directory, LargeAllocator<Directory>> directories_;
   std::unordered_map<std::string_view, std::uint32_t, TextHash, std::equal_to<>> numbers_;
 
-  // Texts are copied into blocks from AllocateLarge, a huge page first and
-  // each later one as large as all before it, up to 2 huge pages.
+  // Blocks of texts: a huge page, then each as large as all before, up to 2 huge pages.
   std::vector<Block> blocks_;
   char* free_ = nullptr;  // the unused end of the last block
   std::size_t room_ = 0;
@@ -65,8 +63,8 @@ class RecordedFiles {
   std::string_view name(std::uint32_t file) const { return {files_[file].name, files_[file].size}; }
   std::string_view directory(std::uint32_t file) const { return run_texts_[files_[file].run]; }
 
-  // Makes Listed answer: every recorded path shorter than `limit` bytes
-  // once, in byte order. Call once, when every file is added.
+  // Makes Listed answer (every path shorter than `limit` bytes once, in byte
+  // order). Call once, when every file is added.
   void SortListing(std::size_t limit);
   // Entry `number` of the listing in *path; false past its end. The walk of
   // the tree orders each directory as it enters it: the entry after the last
@@ -86,9 +84,8 @@ class RecordedFiles {
     std::uint32_t directory;
   };
 
-  // A child's key: a file's name, or a directory's last component, which
-  // orders as if a '/' followed it, so that ordering each directory's keys
-  // orders the whole paths.
+  // A child's key: a file's name, or a directory's last component ordered
+  // as if a '/' followed, so that ordering each directory orders the paths.
   std::string_view Key(std::uint32_t child) const;
   bool Precedes(std::uint32_t a, std::uint32_t b) const;
   void Enter(std::uint32_t directory);
@@ -100,10 +97,9 @@ class RecordedFiles {
   // Names and directories of a whole system take a huge page or more.
   DirectoryTable directories_;
   std::vector<File, LargeAllocator<File>> files_;
-  // By run of files in one directory: its text. Lists come sorted, so most
-  // files share the directory of the one before. Numbering each directory
-  // as it came took 8 of the 30 ms of `corvane /usr/bin/*`, which never
-  // lists; the listing numbers them.
+  // By run of files in one directory (lists come sorted): its text, which
+  // the listing numbers. Numbering each as it came took 8 of the 30 ms of
+  // `corvane /usr/bin/*`, which never lists.
   std::vector<std::string_view, LargeAllocator<std::string_view>> run_texts_;
   std::vector<std::uint32_t> run_directories_;  // by run: its directory's number
 

@@ -35,9 +35,9 @@ bool IsDigest(const char* text) {
   return bad == 0;
 }
 
-// Opens `name` in the directory `at` for reading as *fd: 0; EACCES when it
-// is no regular file (unless `known_regular`); or the errno. Not blocking,
-// so that a pipe or a device is turned down instead of hanging the run.
+// Opens `name` in the directory `at` as *fd: 0; EACCES when it is no regular
+// file (unless `known_regular`); or the errno. Not blocking: a pipe or a
+// device is turned down instead of hanging the run.
 int OpenRegular(int at, const char* name, bool known_regular, UniqueFd* fd) {
   UniqueFd opened(openat(at, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   // A socket, or a device without its driver, cannot even be opened.
@@ -49,9 +49,8 @@ int OpenRegular(int at, const char* name, bool known_regular, UniqueFd* fd) {
   return 0;
 }
 
-// The path the md5sums line `line` (without its '\n') records, with one '/'
-// in front, written over the byte before it; empty when the line is not
-// "<32 hex digits><two spaces><path>".
+// The path the md5sums line `line` (without '\n') records, with one '/' in
+// front written over the byte before; empty unless "<32 hex><2 spaces><path>".
 std::string_view RecordedPath(std::span<char> line) {
   if (line.size() <= kDigestLength + 2 || !IsDigest(line.data()) || line[kDigestLength] != ' ' ||
       line[kDigestLength + 1] != ' ')
@@ -65,8 +64,8 @@ std::string_view RecordedPath(std::span<char> line) {
 }
 
 // Whether the line from `line` up to `next` (past its '\n') ends in one of
-// `names` (each a name and a '\n') as its path's whole last component.
-// Cheaper than parsing: a file no package has is answered in two thirds of the time.
+// `names` as its path's whole last component. Cheaper than parsing: a file
+// no package has is answered in two thirds of the time.
 bool EndsInName(const char* line, const char* next, std::span<const std::string> names) {
   for (const std::string& name : names) {
     if (static_cast<std::size_t>(next - line) <= name.size()) continue;
@@ -221,8 +220,7 @@ std::string_view DpkgDatabase::Land(std::string_view path, std::size_t list) con
   if (path.size() >= diverted_sizes_.size() || !diverted_sizes_[path.size()]) return path;
   const auto diversion = diversions_.find(path);
   if (diversion == diversions_.end()) return path;
-  // Another package's file, or any package's under a local diversion, was
-  // moved away; the diverting package's own file stays where it is.
+  // Moved away, unless it is the diverting package's own (not under a local diversion).
   const Diversion& moved = diversion->second;
   if (moved.package != ":" && moved.package == PackageOfList(lists_[list].name)) return path;
   const bool names_file = moved.to.starts_with('/') && moved.to.find('\0') == std::string::npos;

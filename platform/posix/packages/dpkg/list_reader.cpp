@@ -87,8 +87,7 @@ bool ListReader::Fill() {
     if (slot.filled == kSlotBytes) {
       std::size_t end = slot.filled;
       while (end > start_ && slot.bytes[end - 1] != '\n') --end;
-      // A line longer than a slot (64 times a path's limit) records no path
-      // anyone could ask about: it is read past up to its '\n'.
+      // A line longer than a slot (64 paths' limit) names no askable path: read past it.
       if (end == 0) {
         slot.filled = 0;
         skipping_ = true;
@@ -116,8 +115,7 @@ bool ListReader::Fill() {
       slot.filled -= at;
       skipping_ = newline == nullptr;
     }
-    // No read is needed to learn that a regular file ended; the short read
-    // leaves room for a last '\n'.
+    // A short read ends a regular file, and leaves room for a last '\n'.
     if (static_cast<std::size_t>(got) < asked) {
       supplied_end_ = std::exchange(skipping_, false) ||
                       (slot.filled > start_ && slot.bytes[slot.filled - 1] != '\n');

@@ -39,12 +39,11 @@ bool Configured() {
 }
 
 // Calls `add(file)` for each protected file of `header`: a regular file
-// with a digest, installed (rpm --excludedocs, a %lang not wanted, another
-// package's file in its place leave it out), not %config, not %ghost, in an
-// absolute directory. A header whose tags do not agree gives nothing. Read
-// with headerGet rather than rpmfilesNew, which makes a string pool of
-// every name for each header: `corvane /l` 15% faster on the bench's
-// database of 2,403 packages (111 ms to 95), `corvane /usr/bin/*` 8%.
+// with a digest, installed (rpm --excludedocs, an unwanted %lang, another
+// package's file in its place leave it out), not %config or %ghost, in an
+// absolute directory; none when the tags disagree. headerGet, not
+// rpmfilesNew's string pool of every name: `corvane /l` 15% faster on the
+// bench's 2,403 packages (111 ms to 95), `corvane /usr/bin/*` 8%.
 template <typename Add>
 void ForEachProtected(Header header, const Add& add) {
   // Each an array with one entry a file (the directories', one a directory).
@@ -106,9 +105,8 @@ const Backend* PresentBackend(const std::string& directory) {
 }
 
 // Why librpm could not open the database in `directory` with `backend`: 5
-// when a file in it may not be read, or when sqlite would have to make its
-// missing shared-memory and log files there (a reader does) and may not
-// write the directory; else 1392, not a database librpm reads.
+// when a file in it may not be read, or sqlite would have to make its
+// missing shared-memory and log files in a directory it may not write; else 1392.
 std::uint32_t OpenFailure(const std::string& directory, const Backend& backend) {
   const UniqueDir entries(opendir(directory.c_str()));
   if (!entries.valid()) return WindowsErrorFromErrno(errno);
@@ -232,8 +230,8 @@ std::uint32_t RpmDatabase::CountQuestion(std::string_view directory) {
     recent_.directory = directory;
   }
   if (recent_.read || ++recent_.questions < 2) return kErrorSuccess;
-  // A look-up reads about as many packages as record the name asked about,
-  // one or two: reading the directory's costs less from here on.
+  // A look-up reads the one or two packages recording the name: once the
+  // questions outnumber the directory's packages, reading those costs less.
   if (recent_.questions == 2) {
     recent_.forms = RecordedForms(directory);
     for (const std::string& form : recent_.forms) {

@@ -40,8 +40,8 @@ struct Library {
 };
 
 // The digest and signature checks the reader turns off, as rpm 4.14 names
-// them (_RPMVSF_NODIGESTS, _RPMVSF_NOSIGNATURES): 4.15 renamed and regrouped
-// the bits, and these masks kept their values.
+// them (_RPMVSF_NODIGESTS, _RPMVSF_NOSIGNATURES): 4.15 renamed and
+// regrouped the bits; these masks kept their values.
 inline constexpr rpmVSFlags kNoDigests = RPMVSF_MASK_NODIGESTS;
 inline constexpr rpmVSFlags kNoSignatures = RPMVSF_MASK_NOSIGNATURES;
 static_assert(kNoDigests == 0x30300 && kNoSignatures == 0xc0c00);
@@ -71,8 +71,7 @@ inline const Library* Load() {
   return library;
 }
 
-// A handle that `Free`, librpm's call for it, frees; only made once Load()
-// has answered.
+// A handle that `Free`, librpm's call for it, frees; only made once Load() has answered.
 template <typename T, auto Free>
 struct HandleTraits {
   using Type = T;
@@ -80,11 +79,9 @@ struct HandleTraits {
   static bool Valid(T handle) { return handle != nullptr; }
   void Close(T handle) const { (Load()->*Free)(handle); }
 };
-template <typename T, auto Free>
-using Handle = UniqueAny<HandleTraits<T, Free>>;
+using Transaction = UniqueAny<HandleTraits<rpmts, &Library::rpmtsFree>>;
+using Iterator = UniqueAny<HandleTraits<rpmdbMatchIterator, &Library::rpmdbFreeIterator>>;
 
-using Transaction = Handle<rpmts, &Library::rpmtsFree>;
-using Iterator = Handle<rpmdbMatchIterator, &Library::rpmdbFreeIterator>;
 // A header's tag, its data pointing into the header (HEADERGET_MINMEM);
 // empty when the header has none.
 class Tag {
