@@ -39,10 +39,9 @@ class PackageDatabase {
   virtual ~PackageDatabase() = default;
 
   // For the absolute `path`: kErrorSuccess when the file there is protected,
-  // kErrorFileNotFound when it is not, any other code when the records could
-  // not be read. The directory is compared as symbolic links resolve it, the
-  // last component as written. `many` says more questions are likely to
-  // follow (the path matched a pattern): the database may prepare for them.
+  // kErrorFileNotFound when not, another code when the records could not be
+  // read. The directory compares as links resolve it, the name as written.
+  // `many`: more questions are likely (a pattern matched), to prepare for.
   virtual std::uint32_t Query(std::string_view path, bool many) = 0;
 
   // Entry `number` of the list, made at the first call, of every protected

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "platform/platform.h"
@@ -88,11 +89,8 @@ std::uint32_t DpkgDatabase::Walk(const VisitFile& visit, std::span<const std::st
                                  bool keep, bool ahead) {
   // On the heap, as its slots are too large for a small stack.
   const auto reader = std::make_unique<ListReader>(
-      lists_.size(), [this](std::size_t list, UniqueFd* fd) { return TakeList(list, fd); },
-      keep ? ListReader::Done(
-                 [this](std::size_t list, UniqueFd fd) { KeepList(list, std::move(fd)); })
-           : ListReader::Done(),
-      ahead);
+      lists_.size(), std::bind_front(&DpkgDatabase::TakeList, this),
+      keep ? ListReader::Done(std::bind_front(&DpkgDatabase::KeepList, this)) : nullptr, ahead);
   bool stopped = false;
   for (ListReader::Piece piece; !stopped && reader->Next(&piece);) {
     if (piece.failure != 0) return WindowsErrorFromErrno(piece.failure);

@@ -30,10 +30,9 @@ ListReader::ListReader(std::size_t count, Opener open, Done done, bool ahead)
 
 ListReader::~ListReader() {
   if (thread_.joinable()) {
-    {
-      const std::lock_guard lock(mutex_);
-      stopping_ = true;
-    }
+    std::unique_lock lock(mutex_);
+    stopping_ = true;
+    lock.unlock();
     changed_.notify_all();
     thread_.join();
   }
@@ -41,31 +40,29 @@ ListReader::~ListReader() {
 }
 
 bool ListReader::Next(Piece* piece) {
-  if (reading_ != nullptr && next_piece_ < reading_->count) {
-    *piece = reading_->pieces[next_piece_++];
-    return true;
-  }
-  if (!thread_.joinable()) {
-    // The one slot is read into again, from the line the last piece left incomplete.
-    reading_ = filling_;
-    do {
-      if (!more_) return false;
-      Carry(filling_);
-      more_ = Fill();
-    } while (filling_->count == 0);
-  } else {
-    std::unique_lock lock(mutex_);
-    if (reading_ != nullptr) {
-      ++consumed_;
-      reading_ = nullptr;
-      changed_.notify_all();
+  if (reading_ == nullptr || next_piece_ >= reading_->count) {
+    if (!thread_.joinable()) {
+      // The one slot is read into again, from the line the last piece left incomplete.
+      reading_ = filling_;
+      do {
+        if (!more_) return false;
+        Carry(filling_);
+        more_ = Fill();
+      } while (filling_->count == 0);
+    } else {
+      std::unique_lock lock(mutex_);
+      if (reading_ != nullptr) {
+        ++consumed_;
+        reading_ = nullptr;
+        changed_.notify_all();
+      }
+      changed_.wait(lock, [this] { return consumed_ < handed_ || done_reading_; });
+      if (consumed_ == handed_) return false;
+      reading_ = &slots_[consumed_ % kSlots];
     }
-    changed_.wait(lock, [this] { return consumed_ < handed_ || done_reading_; });
-    if (consumed_ == handed_) return false;
-    reading_ = &slots_[consumed_ % kSlots];
+    next_piece_ = 0;
   }
-  next_piece_ = 1;
-  *piece = reading_->pieces[0];
+  *piece = reading_->pieces[next_piece_++];
   return true;
 }
 
@@ -75,11 +72,10 @@ bool ListReader::Fill() {
     if (!fd_.valid()) {
       // A list adds at most one piece to a slot before the slot is handed over.
       if (slot.count == kPiecesPerSlot) break;
-      if (const int failure = open_(list_, &fd_); failure == ENOENT) {
+      if (const int failure = open_(list_, &fd_); failure != 0) {
+        if (failure != ENOENT) return Stop(failure);
         ++list_;
         continue;
-      } else if (failure != 0) {
-        return Stop(failure);
       }
       offset_ = 0;
       start_ = slot.filled;
@@ -140,9 +136,8 @@ bool ListReader::Stop(int failure) {
 }
 
 void ListReader::Carry(Slot* next) {
-  Slot* const full = filling_;
-  const std::size_t carried = full->filled - carry_;
-  std::memmove(next->bytes, full->bytes + carry_, carried);
+  const std::size_t carried = filling_->filled - carry_;
+  std::memmove(next->bytes, filling_->bytes + carry_, carried);
   next->filled = carried;
   next->count = 0;
   filling_ = next;

@@ -1,7 +1,6 @@
-// librpm, through which rpm's records are read (for every backend the rpm
-// command has), loaded when first needed: a program answering from dpkg's
-// database never maps it or what it needs (sqlite, lua, a crypto library),
-// and no package depends on it.
+// librpm, which reads every backend of rpm's, loaded when first needed: a
+// program answering from dpkg's database never maps it or what it needs
+// (sqlite, lua, a crypto library), and no package depends on it.
 #pragma once
 
 #include <dlfcn.h>
@@ -46,8 +45,7 @@ inline constexpr rpmVSFlags kNoDigests = RPMVSF_MASK_NODIGESTS;
 inline constexpr rpmVSFlags kNoSignatures = RPMVSF_MASK_NOSIGNATURES;
 static_assert(kNoDigests == 0x30300 && kNoSignatures == 0xc0c00);
 
-// The newest librpm the system has that has every call above, loaded at the
-// first call and kept for the run; nullptr when there is none.
+// The system's newest librpm with every call above, loaded once a run; or nullptr.
 inline const Library* Load() {
   static const Library* const library = []() -> const Library* {
     static Library calls;
@@ -82,8 +80,7 @@ struct HandleTraits {
 using Transaction = UniqueAny<HandleTraits<rpmts, &Library::rpmtsFree>>;
 using Iterator = UniqueAny<HandleTraits<rpmdbMatchIterator, &Library::rpmdbFreeIterator>>;
 
-// A header's tag, its data pointing into the header (HEADERGET_MINMEM);
-// empty when the header has none.
+// A header's tag, pointing into the header (HEADERGET_MINMEM); empty when it has none.
 class Tag {
  public:
   Tag(Header header, rpmTagVal tag) {
