@@ -1,7 +1,6 @@
-// Which recorded files have a given last component: chains over the one
-// store, grouped by a hash of the name. The hash only picks candidates; a
-// file answers only when its name is the asked one byte for byte, as a name
-// can be made to collide.
+// Which recorded files have a given last component: chains over the one store, grouped by a hash of
+// the name. The hash only picks candidates; a file answers only when its name is the asked one byte
+// for byte, as a name can be made to collide.
 #pragma once
 
 #include <algorithm>

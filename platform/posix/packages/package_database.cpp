@@ -54,11 +54,16 @@ constexpr ChosenDatabase::Candidate kSystemCandidates[] = {
 }  // namespace
 
 PackageDatabase* ChosenDatabase::Chosen() {
-  if (picked_) return chosen_;
-  picked_ = true;
-  for (const Candidate& candidate : candidates_)
-    if (candidate.present()) return chosen_ = &candidate.database();
-  return nullptr;
+  if (!picked_) {
+    picked_ = true;
+    for (const Candidate& candidate : candidates_) {
+      if (candidate.present()) {
+        chosen_ = &candidate.database();
+        break;
+      }
+    }
+  }
+  return chosen_;
 }
 
 std::uint32_t ChosenDatabase::Query(std::string_view path, bool many) {

@@ -44,10 +44,9 @@ class PackageDatabase {
   // `many`: more questions are likely (a pattern matched), to prepare for.
   virtual std::uint32_t Query(std::string_view path, bool many) = 0;
 
-  // Entry `number` of the list, made at the first call, of every protected
-  // path shorter than that call's `limit` bytes, sorted by bytes, each once:
-  // kErrorSuccess with the path in *path, valid as long as the database;
-  // kErrorNoMoreFiles past the end; or, as for Query, the failure's code.
+  // Entry `number` of the list, made at the first call, of every protected path shorter than that
+  // call's `limit` bytes, sorted by bytes, each once: kErrorSuccess with the path in *path, valid
+  // as long as the database; kErrorNoMoreFiles past the end; or, as for Query, the failure's code.
   virtual std::uint32_t Listed(std::uint32_t number, std::size_t limit, ListedPath* path) = 0;
 };
 

@@ -45,7 +45,10 @@ const DirectoryResolver::Resolved& DirectoryResolver::Entry(std::string_view dir
 }
 
 std::uint32_t RecordedDatabase::Open() {
-  if (!std::exchange(opened_, true)) failure_ = OpenRecords();
+  if (!opened_) {
+    opened_ = true;
+    failure_ = OpenRecords();
+  }
   return failure_;
 }
 

@@ -45,10 +45,9 @@ class RecordedDatabase : public PackageDatabase {
  protected:
   using VisitFile = std::function<bool(const ListedPath&)>;
 
-  // With `lone_searches_repeat`, every question asked alone before the
-  // index is made is searched for alone (the format's own index makes that
-  // cheap); otherwise only the first (a search reads the records up to the
-  // answer, so a second question makes the whole index pay).
+  // With `lone_searches_repeat`, every question asked alone before the index is made is searched
+  // for alone (the format's own index makes that cheap); otherwise only the first (a search reads
+  // the records up to the answer, so a second question makes the whole index pay).
   explicit RecordedDatabase(bool lone_searches_repeat)
       : lone_searches_repeat_(lone_searches_repeat) {}
 

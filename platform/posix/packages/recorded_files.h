@@ -1,5 +1,4 @@
-// The files a package database records: the one store that the name index
-// and the listing read.
+// The files a package database records: the one store that the name index and the listing read.
 #pragma once
 
 #include <cstddef>
@@ -97,9 +96,8 @@ class RecordedFiles {
   // Names and directories of a whole system take a huge page or more.
   DirectoryTable directories_;
   std::vector<File, LargeAllocator<File>> files_;
-  // By run of files in one directory (lists come sorted): its text, which
-  // the listing numbers. Numbering each as it came took 8 of the 30 ms of
-  // `corvane /usr/bin/*`, which never lists.
+  // By run of files in one directory (lists come sorted): its text, which the listing numbers.
+  // Numbering each as it came took 8 of the 30 ms of `corvane /usr/bin/*`, which never lists.
   std::vector<std::string_view, LargeAllocator<std::string_view>> run_texts_;
   std::vector<std::uint32_t> run_directories_;  // by run: its directory's number
 

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <memory>
 
 #include "platform/platform.h"
@@ -36,9 +35,8 @@ bool IsDigest(const char* text) {
   return bad == 0;
 }
 
-// Opens `name` in the directory `at` as *fd: 0; EACCES when it is no regular
-// file (unless `known_regular`); or the errno. Not blocking: a pipe or a
-// device is turned down instead of hanging the run.
+// Opens `name` in the directory `at` as *fd: 0; EACCES when no regular file
+// (unless `known_regular`); or the errno. Not blocking, lest a pipe hang the run.
 int OpenRegular(int at, const char* name, bool known_regular, UniqueFd* fd) {
   UniqueFd opened(openat(at, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   // A socket, or a device without its driver, cannot even be opened.
@@ -64,9 +62,8 @@ std::string_view RecordedPath(std::span<char> line) {
   return std::string_view(line.data() + start - 1, line.size() - start + 1);
 }
 
-// Whether the line from `line` up to `next` (past its '\n') ends in one of
-// `names` as its path's whole last component. Cheaper than parsing: a file
-// no package has is answered in two thirds of the time.
+// Whether the line `line` to `next` (past its '\n') ends in one of `names` as its last
+// component: cheaper than parsing; a file no package has is answered in two thirds of the time.
 bool EndsInName(const char* line, const char* next, std::span<const std::string> names) {
   for (const std::string& name : names) {
     if (static_cast<std::size_t>(next - line) <= name.size()) continue;
@@ -89,8 +86,11 @@ std::uint32_t DpkgDatabase::Walk(const VisitFile& visit, std::span<const std::st
                                  bool keep, bool ahead) {
   // On the heap, as its slots are too large for a small stack.
   const auto reader = std::make_unique<ListReader>(
-      lists_.size(), std::bind_front(&DpkgDatabase::TakeList, this),
-      keep ? ListReader::Done(std::bind_front(&DpkgDatabase::KeepList, this)) : nullptr, ahead);
+      lists_.size(), [this](std::size_t list, UniqueFd* fd) { return TakeList(list, fd); },
+      keep ? ListReader::Done(
+                 [this](std::size_t list, UniqueFd fd) { KeepList(list, std::move(fd)); })
+           : nullptr,
+      ahead);
   bool stopped = false;
   for (ListReader::Piece piece; !stopped && reader->Next(&piece);) {
     if (piece.failure != 0) return WindowsErrorFromErrno(piece.failure);
@@ -142,9 +142,7 @@ std::uint32_t DpkgDatabase::OpenRecords() {
   if (errno != 0) return WindowsErrorFromErrno(errno);
   rlimit limit{};
   if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur > 2 * kSpareDescriptors)
-    keepable_ = limit.rlim_cur == RLIM_INFINITY
-                    ? lists_.size()
-                    : std::min<std::size_t>(lists_.size(), limit.rlim_cur - kSpareDescriptors);
+    keepable_ = std::min<rlim_t>(lists_.size(), limit.rlim_cur - kSpareDescriptors);
   return kErrorSuccess;
 }
 

@@ -1,6 +1,5 @@
-// The protection service on a system managed by dpkg: a file is protected
-// when an installed package's md5sums list (info/*.md5sums) records it, at
-// the place where the diversions put it.
+// The protection service on a system managed by dpkg: a file is protected when an installed
+// package's md5sums list (info/*.md5sums) records it, at the place where the diversions put it.
 #pragma once
 
 #include <cstddef>
@@ -28,23 +27,20 @@ class DpkgDatabase final : public RecordedDatabase {
  private:
   // Reads the diversions and finds the lists: kErrorSuccess; 1060 without info/; or the failure.
   std::uint32_t OpenRecords() override;
-  // Walks every list, a second thread reading ahead. A path ending in '/',
-  // or diverted to nowhere, names no file.
+  // Walks every list, a second thread reading ahead.
   std::uint32_t WalkRecords(RecordedFiles& files) override;
   // Reads the lists up to the one that answers, parsing only the lines whose
   // name lands at the asked one, and keeps them open for a later walk.
   std::uint32_t SearchAlone(std::string_view, const ListedPath& asked,
                             const VisitFile& visit) override;
 
-  // Calls `visit` with where (see Land) each line "<32 hex digits><two
-  // spaces><path>" of each list in order puts its path, with one '/' in front
-  // however many it has; one with a zero byte names no file. After a visit
-  // returns true nothing more is read, but the other lists are still opened:
-  // one that cannot be read fails every answer. A list removed meanwhile is
-  // passed over. With `names` (see Endings) only lines ending in one are
-  // parsed. With `keep`, the lists stay open for the next walk, as many as
-  // the descriptor limit allows: `corvane /usr/bin/*` 13% faster. With
-  // `ahead`, a second thread reads them. kErrorSuccess or the failure.
+  // Calls `visit` with where (see Land) each line "<32 hex digits><two spaces><path>" of each list
+  // in order puts its path, with one '/' in front however many it has; one with a zero byte or a
+  // last '/' names no file. After a visit returns true nothing more is read, but the other lists
+  // are still opened: one that cannot be read fails every answer. A list removed meanwhile is
+  // passed over. With `names` (see Endings) only lines ending in one are parsed. With `keep`, the
+  // lists stay open for the next walk, as many as the descriptor limit allows: `corvane /usr/bin/*`
+  // 13% faster. With `ahead`, a second thread reads them. kErrorSuccess or the failure.
   std::uint32_t Walk(const VisitFile& visit, std::span<const std::string> names, bool keep,
                      bool ahead);
   // The last components, each with a '\n', that lines land at `name` from:
@@ -65,9 +61,8 @@ class DpkgDatabase final : public RecordedDatabase {
 
   // Reads the diversions: 0, also without them; EACCES when no regular file; or the errno.
   int ReadDiversions();
-  // Takes list `list` as *fd, read from its start: kept by an earlier walk or
-  // opened anew. 0; ENOENT when it is gone; EACCES when it is no regular
-  // file (as Windows denies a directory opened as a file); or the errno.
+  // Takes list `list` as *fd from its start, kept by an earlier walk or opened: 0; ENOENT when
+  // gone; EACCES when no regular file (Windows denies a directory opened as a file); or the errno.
   int TakeList(std::size_t list, UniqueFd* fd);
   // Keeps list `list`'s descriptor for the next walk while more may be kept.
   void KeepList(std::size_t list, UniqueFd fd);

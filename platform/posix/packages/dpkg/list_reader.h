@@ -1,8 +1,7 @@
-// Reads the lists a piece of whole lines at a time into slots the caller
-// parses. Where asked and possible, a second thread opens and reads them
-// (half of a walk) meanwhile: on this project's 2-core Debian 12 VM `corvane
-// /l` 15% faster, `corvane /usr/bin/*` 13%. (Half the lists on each thread
-// was slower: file reads there do not scale with one process's threads.)
+// Reads the lists a piece of whole lines at a time into slots the caller parses. Where asked and
+// possible, a second thread opens and reads them (half of a walk) meanwhile: on this project's
+// 2-core Debian 12 VM `corvane /l` 15% faster, `corvane /usr/bin/*` 13%. (Half the lists on each
+// thread was slower: file reads there do not scale with one process's threads.)
 #pragma once
 
 #include <sys/types.h>
@@ -37,9 +36,8 @@ class ListReader {
     std::span<char> lines;  // whole lines, each ending in '\n'
     int failure = 0;        // or the errno that ended the reading, as the last piece
   };
-  // The next piece of the lists, in order, in *piece (valid until the next
-  // call; its bytes may be rewritten); false once all are read. A last line
-  // without its '\n' gets one.
+  // The next piece of the lists, in order, in *piece (valid until the next call; its bytes may be
+  // rewritten); false once all are read. A last line without its '\n' gets one.
   bool Next(Piece* piece);
   // Whether the last list read ended in a line without its '\n'.
   bool supplied_last_line_end() const { return supplied_end_; }

@@ -38,9 +38,8 @@ struct Library {
   decltype(&::rpmdbFStat) rpmdbFStat;
 };
 
-// The digest and signature checks the reader turns off, as rpm 4.14 names
-// them (_RPMVSF_NODIGESTS, _RPMVSF_NOSIGNATURES): 4.15 renamed and
-// regrouped the bits; these masks kept their values.
+// The digest and signature checks the reader turns off, as rpm 4.14 names them (_RPMVSF_NODIGESTS,
+// _RPMVSF_NOSIGNATURES): 4.15 renamed and regrouped the bits; these masks kept their values.
 inline constexpr rpmVSFlags kNoDigests = RPMVSF_MASK_NODIGESTS;
 inline constexpr rpmVSFlags kNoSignatures = RPMVSF_MASK_NOSIGNATURES;
 static_assert(kNoDigests == 0x30300 && kNoSignatures == 0xc0c00);
