@@ -1,12 +1,12 @@
 // The name index decides by the bytes of a name, whatever its hash: with every
 // name in one group, as a name made to collide would be, the answers stay.
-#include "platform/posix/packages/name_index.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
+
+#include "platform/posix/packages/recorded_files.h"
 
 namespace corvane::posix {
 namespace {
@@ -27,8 +27,7 @@ void ExpectDirectories() {
   const struct {
     std::string name;
     std::vector<std::string> directories;
-  } cases[] = {
-      // clang-format off
+  } cases[] = {// clang-format off
       {"name", {"", "/d", "/d/e", "/e"}}, {"name2", {"/d"}}, {"nam", {"/d"}}, {"Name", {"/d"}},
       {"nme", {}}, {"name3", {}}, {std::string("na\0e", 4), {"/d"}}, {"", {}}};
   // clang-format on

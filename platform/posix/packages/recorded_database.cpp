@@ -26,8 +26,7 @@ const DirectoryResolver::Resolved& DirectoryResolver::Entry(std::string_view dir
     if (parent.real) {
       std::string joined = parent.path;
       joined.append(directory.substr(slash));
-      struct stat status;
-      if (lstat(joined.c_str(), &status) == 0) {
+      if (struct stat status; lstat(joined.c_str(), &status) == 0) {
         if (!S_ISLNK(status.st_mode))
           resolved = {std::move(joined), true};
         else

@@ -11,7 +11,6 @@
 #include <unordered_map>
 
 #include "platform/platform.h"
-#include "platform/posix/packages/name_index.h"
 #include "platform/posix/packages/package_database.h"
 #include "platform/posix/packages/recorded_files.h"
 

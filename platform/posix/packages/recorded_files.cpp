@@ -18,24 +18,23 @@ DirectoryTable::~DirectoryTable() {
 
 std::string_view DirectoryTable::Keep(std::string_view text) {
   if (text.empty()) return {};
-  if (room_ < text.size()) {
+  if (static_cast<std::size_t>(end_ - free_) < text.size()) {
     const std::size_t size = std::max(text.size(), std::clamp(kept_, kHugePage, 2 * kHugePage));
     blocks_.reserve(blocks_.size() + 1);
     blocks_.push_back({static_cast<char*>(AllocateLarge(size)), size});
     free_ = blocks_.back().bytes;
-    room_ = size;
+    end_ = free_ + size;
   }
   char* const at = free_;
   std::memcpy(at, text.data(), text.size());
   free_ += text.size();
-  room_ -= text.size();
   kept_ += text.size();
   return {at, text.size()};
 }
 
 std::uint32_t DirectoryTable::Number(std::string_view text) {
   if (directories_.empty()) {
-    directories_.push_back({std::string_view(), kNoParent});
+    directories_.push_back({std::string_view(), ~std::uint32_t{0}});  // the root has no parent
     numbers_.emplace(std::string_view(), kRoot);
   }
   // The directories not yet known, the deepest first; the root always is.

@@ -1,6 +1,8 @@
-// The files a package database records: the one store that the name index and the listing read.
+// The files a package database records: the one store, which the listing walks and the name
+// index chains over.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -16,7 +18,6 @@ namespace corvane::posix {
 class DirectoryTable {
  public:
   static constexpr std::uint32_t kRoot = 0;
-  static constexpr std::uint32_t kNoParent = ~std::uint32_t{0};
 
   DirectoryTable() = default;
   DirectoryTable(const DirectoryTable&) = delete;
@@ -48,8 +49,8 @@ class DirectoryTable {
 
   // Blocks of texts: a huge page, then each as large as all before, up to 2 huge pages.
   std::vector<Block> blocks_;
-  char* free_ = nullptr;  // the unused end of the last block
-  std::size_t room_ = 0;
+  char* free_ = nullptr;  // the unused part of the last block, up to end_
+  char* end_ = nullptr;
   std::size_t kept_ = 0;  // bytes in all blocks
 };
 
@@ -93,7 +94,6 @@ class RecordedFiles {
   // The number of `file`'s directory, once SortListing numbered them.
   std::uint32_t DirectoryOf(const File& file) const { return run_directories_[file.run]; }
 
-  // Names and directories of a whole system take a huge page or more.
   DirectoryTable directories_;
   std::vector<File, LargeAllocator<File>> files_;
   // By run of files in one directory (lists come sorted): its text, which the listing numbers.
@@ -109,6 +109,49 @@ class RecordedFiles {
   std::vector<Range> walk_;
   std::vector<std::size_t> runs_;  // while a directory is put in order
   std::uint32_t next_ = 0;         // the number of the entry the walk gives next
+};
+
+// Which recorded files have a given last component: chains over the store, grouped by a hash of
+// the name (`Hash`: TextHash, or another in the tests). The hash only picks candidates; a file
+// answers only when its name is the asked one byte for byte, as a name can be made to collide.
+template <typename Hash = TextHash>
+class NameIndex {
+ public:
+  // Indexes every file of `files`, which must outlive the index unchanged.
+  void Build(const RecordedFiles& files) {
+    files_ = &files;
+    // About two files a group, a power of two of them.
+    std::size_t groups = 1;
+    while (groups * 2 < files.size()) groups *= 2;
+    heads_.reserve(std::max(groups, kHugePageOf<std::uint32_t>));
+    heads_.assign(groups, kEnd);
+    next_.reserve(std::max<std::size_t>(files.size(), kHugePageOf<std::uint32_t>));
+    next_.resize(files.size());
+    for (std::uint32_t file = 0; file < files.size(); ++file) {
+      std::uint32_t& head = heads_[Hash{}(files.name(file)) & (groups - 1)];
+      next_[file] = head;
+      head = file;
+    }
+  }
+
+  // Calls `visit(directory)` with the directory of each file recorded as
+  // `name` until it returns true; true when it did.
+  template <typename Visit>
+  bool ForEachDirectoryOf(std::string_view name, Visit visit) const {
+    if (heads_.empty()) return false;
+    for (std::uint32_t file = heads_[Hash{}(name) & (heads_.size() - 1)]; file != kEnd;
+         file = next_[file])
+      if (files_->name(file) == name && visit(files_->directory(file))) return true;
+    return false;
+  }
+
+ private:
+  static constexpr std::uint32_t kEnd = ~std::uint32_t{0};
+
+  const RecordedFiles* files_ = nullptr;
+  // A chain of file numbers a group: one pass to build, no more memory than a sorted order.
+  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> heads_;  // by group: first file
+  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> next_;   // by file: next in its group
 };
 
 }  // namespace corvane::posix

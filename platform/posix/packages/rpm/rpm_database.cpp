@@ -94,12 +94,10 @@ const Backend* PresentBackend(const std::string& directory) {
   const std::string configured = expanded != nullptr ? expanded : "";
   std::free(expanded);
   const Backend* found = nullptr;
-  for (const Backend& backend : kBackends) {
-    struct stat status;
-    if (lstat((directory + backend.file).c_str(), &status) == 0 &&
-        (found == nullptr || configured == backend.name))
+  for (const Backend& backend : kBackends)
+    if (struct stat status; lstat((directory + backend.file).c_str(), &status) == 0 &&
+                            (found == nullptr || configured == backend.name))
       found = &backend;
-  }
   return found;
 }
 
