@@ -63,8 +63,7 @@ class RecordedFiles {
   std::string_view name(std::uint32_t file) const { return {files_[file].name, files_[file].size}; }
   std::string_view directory(std::uint32_t file) const { return run_texts_[files_[file].run]; }
 
-  // Makes Listed answer (every path shorter than `limit` bytes once, in byte
-  // order). Call once, when every file is added.
+  // Makes Listed answer: each path shorter than `limit` bytes once, by bytes. Once, after all Adds.
   void SortListing(std::size_t limit);
   // Entry `number` of the listing in *path; false past its end. The walk of
   // the tree orders each directory as it enters it: the entry after the last
