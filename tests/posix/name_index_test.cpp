@@ -27,7 +27,8 @@ void ExpectDirectories() {
   const struct {
     std::string name;
     std::vector<std::string> directories;
-  } cases[] = {// clang-format off
+  } cases[] = {
+      // clang-format off
       {"name", {"", "/d", "/d/e", "/e"}}, {"name2", {"/d"}}, {"nam", {"/d"}}, {"Name", {"/d"}},
       {"nme", {}}, {"name3", {}}, {std::string("na\0e", 4), {"/d"}}, {"", {}}};
   // clang-format on
