@@ -3,12 +3,9 @@
 target_sources(corvane_platform PRIVATE
   platform/posix/error_codes.cpp
   platform/posix/lexical_path.cpp
-  platform/posix/packages/chosen_database.cpp
-  platform/posix/packages/directory_resolver.cpp
-  platform/posix/packages/directory_table.cpp
+  platform/posix/packages/package_database.cpp
   platform/posix/packages/dpkg/dpkg_database.cpp
   platform/posix/packages/dpkg/list_reader.cpp
-  platform/posix/packages/large_pages.cpp
   platform/posix/packages/recorded_database.cpp
   platform/posix/packages/recorded_files.cpp
   platform/posix/posix_platform.cpp
@@ -33,8 +30,7 @@ if(CORVANE_RPM)
     message(FATAL_ERROR "CORVANE_RPM is on but librpm was not found: install librpm-dev "
                         "(bash tools/check installs it), or configure with -DCORVANE_RPM=OFF")
   endif()
-  target_sources(corvane_platform PRIVATE platform/posix/packages/rpm/rpm_database.cpp
-                                          platform/posix/packages/rpm/rpm_library.cpp)
+  target_sources(corvane_platform PRIVATE platform/posix/packages/rpm/rpm_database.cpp)
   target_include_directories(corvane_platform PRIVATE ${RPM_INCLUDE_DIRS})
   target_link_libraries(corvane_platform PUBLIC ${CMAKE_DL_LIBS})
   target_compile_definitions(corvane_platform PRIVATE CORVANE_RPM=1)

@@ -17,7 +17,6 @@
 
 #include "platform/posix/error_codes.h"
 #include "platform/posix/lexical_path.h"
-#include "platform/posix/packages/chosen_database.h"
 #include "platform/posix/posix_handles.h"
 #include "platform/posix/wildcard.h"
 

@@ -1,12 +1,12 @@
 // The name index decides by the bytes of a name, whatever its hash: with every
 // name in one group, as a name made to collide would be, the answers stay.
-#include "platform/posix/packages/name_index.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
+
+#include "platform/posix/packages/recorded_files.h"
 
 namespace corvane::posix {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/posix/error_codes.h"
-#include "platform/posix/packages/chosen_database.h"
+#include "platform/posix/packages/package_database.h"
 #include "tests/posix/temp_tree.h"
 
 namespace corvane::posix {

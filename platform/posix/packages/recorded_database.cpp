@@ -1,10 +1,47 @@
 #include "platform/posix/packages/recorded_database.h"
 
-#include <new>
+#include <sys/stat.h>
 
-#include "platform/platform.h"
+#include <new>
+#include <utility>
+
+#include "platform/posix/lexical_path.h"
 
 namespace corvane::posix {
+
+bool DirectoryResolver::Same(std::string_view recorded, std::string_view asked) {
+  if (recorded == asked) return true;
+  const std::string& real = Entry(asked).path;
+  return recorded == real || Entry(recorded).path == real;
+}
+
+const DirectoryResolver::Resolved& DirectoryResolver::Entry(std::string_view directory) {
+  if (directory.empty()) return root_;
+  if (const auto known = cache_.find(directory); known != cache_.end()) return known->second;
+
+  Resolved resolved{std::string(), false};
+  if (IsPlainPath(directory)) {
+    const std::size_t slash = directory.rfind('/');
+    const Resolved& parent = Entry(directory.substr(0, slash));
+    if (parent.real) {
+      std::string joined = parent.path;
+      joined.append(directory.substr(slash));
+      if (struct stat status; lstat(joined.c_str(), &status) == 0) {
+        if (!S_ISLNK(status.st_mode))
+          resolved = {std::move(joined), true};
+        else
+          resolved.real = RealPath(joined, &resolved.path);
+      }
+    }
+  } else {
+    resolved.real = RealPath(std::string(directory), &resolved.path);
+  }
+  if (!resolved.real) {
+    resolved.path = FoldPath(directory);
+    while (!resolved.path.empty() && resolved.path.back() == '/') resolved.path.pop_back();
+  }
+  return cache_.emplace(std::string(directory), std::move(resolved)).first->second;
+}
 
 std::uint32_t RecordedDatabase::Open() {
   if (!opened_) {
@@ -15,12 +52,7 @@ std::uint32_t RecordedDatabase::Open() {
 }
 
 std::uint32_t RecordedDatabase::Store() {
-  if (!stored_) {
-    const std::uint32_t error = WalkRecords(files_);
-    if (error != kErrorSuccess) return Fail(error);
-    stored_ = true;
-  }
-  return kErrorSuccess;
+  return std::exchange(stored_, true) ? kErrorSuccess : Fail(WalkRecords(files_));
 }
 
 std::uint32_t RecordedDatabase::Query(std::string_view path, bool many) {

@@ -1,18 +1,15 @@
-// The protection service on a system managed by dpkg: a file is protected
-// when an installed package's md5sums list (info/*.md5sums) records it, at
-// the place where the diversions put it.
+// The protection service on a system managed by dpkg: a file is protected when an installed
+// package's md5sums list (info/*.md5sums) records it, at the place where the diversions put it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "platform/posix/packages/package_database.h"
 #include "platform/posix/packages/recorded_database.h"
 #include "platform/posix/posix_handles.h"
 
@@ -20,48 +17,37 @@ namespace corvane::posix {
 
 class DpkgDatabase final : public RecordedDatabase {
  public:
-  // `directory` is the database's root, holding info/ and diversions
-  // ("/var/lib/dpkg" on the system). Nothing is read, and nothing is
-  // allocated, before the first question. A first query that is not one
-  // of many reads the lists only up to the end of the list that answers it,
-  // and indexes nothing; any other indexes them all. A failure to read the
-  // database (running out of memory among them, as 8) answers every later
-  // question.
+  // `directory` holds info/ and diversions ("/var/lib/dpkg" on the system).
+  // Nothing is read or allocated before the first question. A first query
+  // not one of many reads the lists only up to the one that answers; any
+  // other indexes them all. A failure (8 for memory) answers every later question.
   explicit DpkgDatabase(std::string directory)
       : RecordedDatabase(/*lone_searches_repeat=*/false), root_(std::move(directory)) {}
 
  private:
-  // Reads the diversions and finds the lists: kErrorSuccess; 1060 (no such
-  // service) when there is no info/ directory; or the failure's code.
+  // Reads the diversions and finds the lists: kErrorSuccess; 1060 without info/; or the failure.
   std::uint32_t OpenRecords() override;
-  // Walks every list, a second thread reading ahead, giving where each
-  // recorded file lands. A path ending in '/', or diverted to nowhere,
-  // names no file.
+  // Walks every list, a second thread reading ahead.
   std::uint32_t WalkRecords(RecordedFiles& files) override;
-  // Reads the lists up to the one that answers, parsing only the lines that
-  // end in a name that lands at the asked one, and keeps them open for the
-  // walk a second question makes.
+  // Reads the lists up to the one that answers, parsing only the lines whose
+  // name lands at the asked one, and keeps them open for a later walk.
   std::uint32_t SearchAlone(std::string_view, const ListedPath& asked,
                             const VisitFile& visit) override;
 
-  // Takes the absolute path a line of list `list` records: true to stop.
-  using Visit = std::function<bool(std::string_view path, std::size_t list)>;
-  // Calls `visit` with the path of each line "<32 hex digits><two spaces>
-  // <path>" of each list in order, with one '/' in front however many the
-  // line has (a path with a zero byte names no file). After a visit returns
-  // true nothing more is read, but the lists after it are still opened: one
-  // that cannot be read fails every answer. A list removed meanwhile
-  // belongs to no package and is passed over. With `names` (each a name and
-  // a '\n', see Endings) only the lines that end in one are parsed. With
-  // `keep`, the lists stay open for the next walk, as many as the limit on
-  // descriptors leaves room for: `corvane /usr/bin/*` 13% faster. With
-  // `ahead`, a second thread reads them. kErrorSuccess or the failure.
-  std::uint32_t Walk(const Visit& visit, std::span<const std::string> names, bool keep, bool ahead);
-  // The last components that lines land at `name` from, each with a '\n':
+  // Calls `visit` with where (see Land) each line "<32 hex digits><two spaces><path>" of each list
+  // in order puts its path, with one '/' in front however many it has; one with a zero byte or a
+  // last '/' names no file. After a visit returns true nothing more is read, but the other lists
+  // are still opened: one that cannot be read fails every answer. A list removed meanwhile is
+  // passed over. With `names` (see Endings) only lines ending in one are parsed. With `keep`, the
+  // lists stay open for the next walk, as many as the descriptor limit allows: `corvane /usr/bin/*`
+  // 13% faster. With `ahead`, a second thread reads them. kErrorSuccess or the failure.
+  std::uint32_t Walk(const VisitFile& visit, std::span<const std::string> names, bool keep,
+                     bool ahead);
+  // The last components, each with a '\n', that lines land at `name` from:
   // `name` itself and those of the diverted files put there.
   std::vector<std::string> Endings(std::string_view name) const;
-  // Where the diversions put the file that list `list` records at `path`:
-  // `path` itself, or another path; empty when that names no file.
+  // Where the diversions put the file list `list` records at `path`: `path`
+  // itself or another path; empty when that names no file.
   std::string_view Land(std::string_view path, std::size_t list) const;
 
   struct List {
@@ -73,17 +59,12 @@ class DpkgDatabase final : public RecordedDatabase {
     std::string package;  // ":" for a local diversion
   };
 
-  // Reads the diversions into diversions_: 0, also when there is no such
-  // file; EACCES when it is not a regular file; or the errno of the failure.
+  // Reads the diversions: 0, also without them; EACCES when no regular file; or the errno.
   int ReadDiversions();
-  // Opens list `list` as *fd: 0; ENOENT when it is gone; EACCES when it is
-  // no regular file (as Windows denies a directory opened as a file); or the errno.
-  int OpenList(std::size_t list, UniqueFd* fd) const;
-  // Takes list `list` as *fd: the descriptor kept from an earlier walk, or
-  // as OpenList opens it. Reading starts from its beginning.
+  // Takes list `list` as *fd from its start, kept by an earlier walk or opened: 0; ENOENT when
+  // gone; EACCES when no regular file (Windows denies a directory opened as a file); or the errno.
   int TakeList(std::size_t list, UniqueFd* fd);
-  // Keeps the descriptor of list `list` for the next walk, when more may be
-  // kept; otherwise closes it.
+  // Keeps list `list`'s descriptor for the next walk while more may be kept.
   void KeepList(std::size_t list, UniqueFd fd);
 
   std::string root_;

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <new>
 #include <system_error>
 #include <utility>
 
@@ -17,12 +16,10 @@ ListReader::ListReader(std::size_t count, Opener open, Done done, bool ahead)
       open_(std::move(open)),
       done_(std::move(done)),
       slot_count_(ahead ? kSlots : 1),
-      // The slots of a second thread together fill one huge page: a single
-      // fault instead of 512.
+      // A second thread's slots fill one huge page: one fault instead of 512.
       block_(AllocateLarge(slot_count_ * kSlotBytes)) {
-  for (std::size_t s = 0; s < slot_count_; ++s) {
+  for (std::size_t s = 0; s < slot_count_; ++s)
     slots_[s].bytes = static_cast<char*>(block_) + s * kSlotBytes;
-  }
   if (!ahead) return;
   try {
     thread_ = std::thread([this] { Read(); });
@@ -33,10 +30,9 @@ ListReader::ListReader(std::size_t count, Opener open, Done done, bool ahead)
 
 ListReader::~ListReader() {
   if (thread_.joinable()) {
-    {
-      const std::lock_guard lock(mutex_);
-      stopping_ = true;
-    }
+    std::unique_lock lock(mutex_);
+    stopping_ = true;
+    lock.unlock();
     changed_.notify_all();
     thread_.join();
   }
@@ -44,31 +40,29 @@ ListReader::~ListReader() {
 }
 
 bool ListReader::Next(Piece* piece) {
-  if (reading_ != nullptr && next_piece_ < reading_->count) {
-    *piece = reading_->pieces[next_piece_++];
-    return true;
-  }
-  if (!thread_.joinable()) {
-    // The one slot is read into again, from the line the last piece left incomplete.
-    reading_ = filling_;
-    do {
-      if (!more_) return false;
-      Carry(filling_);
-      more_ = Fill();
-    } while (filling_->count == 0);
-  } else {
-    std::unique_lock lock(mutex_);
-    if (reading_ != nullptr) {
-      ++consumed_;
-      reading_ = nullptr;
-      changed_.notify_all();
+  if (reading_ == nullptr || next_piece_ >= reading_->count) {
+    if (!thread_.joinable()) {
+      // The one slot is read into again, from the line the last piece left incomplete.
+      reading_ = filling_;
+      do {
+        if (!more_) return false;
+        Carry(filling_);
+        more_ = Fill();
+      } while (filling_->count == 0);
+    } else {
+      std::unique_lock lock(mutex_);
+      if (reading_ != nullptr) {
+        ++consumed_;
+        reading_ = nullptr;
+        changed_.notify_all();
+      }
+      changed_.wait(lock, [this] { return consumed_ < handed_ || done_reading_; });
+      if (consumed_ == handed_) return false;
+      reading_ = &slots_[consumed_ % kSlots];
     }
-    changed_.wait(lock, [this] { return consumed_ < handed_ || done_reading_; });
-    if (consumed_ == handed_) return false;
-    reading_ = &slots_[consumed_ % kSlots];
+    next_piece_ = 0;
   }
-  next_piece_ = 1;
-  *piece = reading_->pieces[0];
+  *piece = reading_->pieces[next_piece_++];
   return true;
 }
 
@@ -78,11 +72,10 @@ bool ListReader::Fill() {
     if (!fd_.valid()) {
       // A list adds at most one piece to a slot before the slot is handed over.
       if (slot.count == kPiecesPerSlot) break;
-      if (const int failure = open_(list_, &fd_); failure == ENOENT) {
+      if (const int failure = open_(list_, &fd_); failure != 0) {
+        if (failure != ENOENT) return Stop(failure);
         ++list_;
         continue;
-      } else if (failure != 0) {
-        return Stop(failure);
       }
       offset_ = 0;
       start_ = slot.filled;
@@ -90,8 +83,7 @@ bool ListReader::Fill() {
     if (slot.filled == kSlotBytes) {
       std::size_t end = slot.filled;
       while (end > start_ && slot.bytes[end - 1] != '\n') --end;
-      // A line longer than a slot, 64 times a path's limit, records no path
-      // anyone could ask about: it is read past, not kept, up to its '\n'.
+      // A line longer than a slot (64 paths' limit) names no askable path: read past it.
       if (end == 0) {
         slot.filled = 0;
         skipping_ = true;
@@ -119,8 +111,7 @@ bool ListReader::Fill() {
       slot.filled -= at;
       skipping_ = newline == nullptr;
     }
-    // No read is needed to learn that a regular file ended; the short read
-    // leaves room for a last '\n'.
+    // A short read ends a regular file, and leaves room for a last '\n'.
     if (static_cast<std::size_t>(got) < asked) {
       supplied_end_ = std::exchange(skipping_, false) ||
                       (slot.filled > start_ && slot.bytes[slot.filled - 1] != '\n');
@@ -145,9 +136,8 @@ bool ListReader::Stop(int failure) {
 }
 
 void ListReader::Carry(Slot* next) {
-  Slot* const full = filling_;
-  const std::size_t carried = full->filled - carry_;
-  std::memmove(next->bytes, full->bytes + carry_, carried);
+  const std::size_t carried = filling_->filled - carry_;
+  std::memmove(next->bytes, filling_->bytes + carry_, carried);
   next->filled = carried;
   next->count = 0;
   filling_ = next;

@@ -1,12 +1,7 @@
-// Reading the lists a piece of whole lines at a time, into slots that the
-// caller parses from. Where the caller asks for it and a second thread can
-// be started, that thread opens and reads the lists while the caller parses
-// what was read before: opening and copying the lists is about half of a
-// walk over them all. Measured against reading them on the caller's thread,
-// on this project's 2-core Debian 12 VM: `corvane /l` 15% faster, `corvane
-// /usr/bin/*` 13% faster. (Walking half the lists on each thread was slower
-// than one: in this machine's kernel, reading files does not scale with
-// threads of one process.)
+// Reads the lists a piece of whole lines at a time into slots the caller parses. Where asked and
+// possible, a second thread opens and reads them (half of a walk) meanwhile: on this project's
+// 2-core Debian 12 VM `corvane /l` 15% faster, `corvane /usr/bin/*` 13%. (Half the lists on each
+// thread was slower: file reads there do not scale with one process's threads.)
 #pragma once
 
 #include <sys/types.h>
@@ -24,30 +19,25 @@ namespace corvane::posix {
 
 class ListReader {
  public:
-  // Opens list `list` as *fd: 0; ENOENT for a list to pass over; or the
-  // errno that ends the reading.
+  // Opens list `list` as *fd: 0; ENOENT to pass it over; or the errno that ends the reading.
   using Opener = std::function<int(std::size_t list, UniqueFd* fd)>;
   // Takes the descriptor of list `list` once it is read.
   using Done = std::function<void(std::size_t list, UniqueFd fd)>;
 
   // Reads the lists 0 up to `count`, each opened with `open` and, once
-  // read, handed to `done` (or closed, without one). With `ahead`, a second
-  // thread reads them where one can be started. bad_alloc when memory for
-  // the slots runs out, as everywhere here.
+  // read, handed to `done` (or closed). With `ahead`, a second thread reads
+  // them where one can be started. bad_alloc when memory runs out.
   ListReader(std::size_t count, Opener open, Done done = {}, bool ahead = false);
   // Stops the reading, however far it got, and waits for the thread.
   ~ListReader();
-  ListReader(const ListReader&) = delete;
-  ListReader& operator=(const ListReader&) = delete;
 
   struct Piece {
     std::size_t list = 0;
     std::span<char> lines;  // whole lines, each ending in '\n'
     int failure = 0;        // or the errno that ended the reading, as the last piece
   };
-  // The next piece of the lists, in their order, in *piece (valid until the
-  // next call; its bytes may be rewritten); false once all are read. A last
-  // line without its '\n' gets one.
+  // The next piece of the lists, in order, in *piece (valid until the next call; its bytes may be
+  // rewritten); false once all are read. A last line without its '\n' gets one.
   bool Next(Piece* piece);
   // Whether the last list read ended in a line without its '\n'.
   bool supplied_last_line_end() const { return supplied_end_; }
@@ -65,18 +55,15 @@ class ListReader {
     std::size_t count = 0;
   };
 
-  // Reads into the slot being filled until it is to be handed over (true)
-  // or every list is read (false); carry_ is then where the bytes the next
-  // slot starts with begin.
+  // Reads into the slot being filled until it is to be handed over (true) or
+  // all is read (false); carry_ is then where the next slot's bytes begin.
   bool Fill();
   // Ends the reading with `failure` as its last piece: false.
   bool Stop(int failure);
   // Starts filling `next` with the bytes from carry_ on of the slot filled.
   void Carry(Slot* next);
-  // The thread's work.
-  void Read();
-  // Hands the slot being filled over when it holds pieces, and takes the
-  // next one to fill: false when the reading is to stop.
+  void Read();  // the thread's work
+  // Hands the slot filled over if it holds pieces and takes the next: false to stop.
   bool Hand();
   // Adds bytes `begin` up to `end` of the slot being filled as a piece.
   void AddPiece(std::size_t begin, std::size_t end, int failure);

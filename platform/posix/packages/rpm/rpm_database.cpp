@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <new>
 
 #include "platform/posix/error_codes.h"
 #include "platform/posix/lexical_path.h"
@@ -21,8 +20,7 @@ namespace {
 const rpm::Library& Rpm() { return *rpm::Load(); }
 
 // Whether librpm reported an error since this was last cleared. Its messages
-// are kept from the terminal: the program's output is its results and its
-// error reports, and a database librpm cannot read is one of those.
+// are kept off the terminal: the error report says what failed.
 bool rpm_failed = false;
 
 int KeepQuiet(rpmlogRec record, rpmlogCallbackData) {
@@ -30,8 +28,7 @@ int KeepQuiet(rpmlogRec record, rpmlogCallbackData) {
   return 0;
 }
 
-// Loads librpm and reads the rpm configuration (macros) once a run: false
-// when either cannot be done.
+// Loads librpm and reads rpm's configuration once a run: false when either fails.
 bool Configured() {
   static const bool configured = [] {
     if (rpm::Load() == nullptr) return false;
@@ -41,64 +38,48 @@ bool Configured() {
   return configured;
 }
 
-// The file tags of one package's header that say which of its files are
-// protected, each an array with one entry a file (the directories one a
-// directory). Read with headerGet rather than rpmfilesNew, which makes a
-// string pool of every name for each header: `corvane /l` 15% faster on
-// the bench's database of 2,403 packages (111 ms to 95), `corvane
-// /usr/bin/*` 8%.
-class HeaderFiles {
- public:
-  explicit HeaderFiles(Header header)
-      : names_(header, RPMTAG_BASENAMES),
-        directories_(header, RPMTAG_DIRNAMES),
-        indexes_(header, RPMTAG_DIRINDEXES),
-        flags_(header, RPMTAG_FILEFLAGS),
-        modes_(header, RPMTAG_FILEMODES),
-        digests_(header, RPMTAG_FILEDIGESTS),
-        states_(header, RPMTAG_FILESTATES) {}
-
-  // Calls `add(file)` for each protected file: a regular file with a
-  // digest, installed (rpm --excludedocs, a %lang not wanted, another
-  // package's file in its place leave it out), not %config, not %ghost,
-  // recorded in an absolute directory. A header whose tags do not agree
-  // gives nothing.
-  template <typename Add>
-  void ForEachProtected(Add add) const {
-    const rpm_count_t count = names_.count();
-    const auto* const names = names_.Array<const char*>(RPM_STRING_ARRAY_TYPE, count);
-    const auto* const directories =
-        directories_.Array<const char*>(RPM_STRING_ARRAY_TYPE, directories_.count());
-    const auto* const indexes = indexes_.Array<std::uint32_t>(RPM_INT32_TYPE, count);
-    const auto* const flags = flags_.Array<std::uint32_t>(RPM_INT32_TYPE, count);
-    const auto* const modes = modes_.Array<std::uint16_t>(RPM_INT16_TYPE, count);
-    const auto* const digests = digests_.Array<const char*>(RPM_STRING_ARRAY_TYPE, count);
-    // Headers made without states (never installed) have every file installed.
-    const auto* const states = states_.Array<char>(RPM_CHAR_TYPE, count);
-    if (names == nullptr || directories == nullptr || indexes == nullptr || flags == nullptr ||
-        modes == nullptr || digests == nullptr || (states == nullptr && states_.count() != 0))
-      return;
-    for (rpm_count_t i = 0; i < count; ++i) {
-      if ((flags[i] & (RPMFILE_CONFIG | RPMFILE_GHOST)) != 0 || !S_ISREG(modes[i]) ||
-          digests[i][0] == '\0' || (states != nullptr && states[i] != RPMFILE_STATE_NORMAL) ||
-          indexes[i] >= directories_.count())
-        continue;
-      // Directories end in '/'.
-      std::string_view directory = directories[indexes[i]];
-      const std::string_view name = names[i];
-      if (directory.empty() || directory[0] != '/' || directory.back() != '/' || name.empty())
-        continue;
-      directory.remove_suffix(1);
-      add(ListedPath{directory, name});
-    }
+// Calls `add(file)` for each protected file of `header`: a regular file with a digest, installed
+// (rpm --excludedocs, an unwanted %lang, another package's file in its place leave it out), not
+// %config or %ghost, in an absolute directory; none when the tags disagree. headerGet, not
+// rpmfilesNew's string pool of every name: `corvane /l` 15% faster on the bench's 2,403 packages
+// (111 ms to 95), `corvane /usr/bin/*` 8%.
+template <typename Add>
+void ForEachProtected(Header header, const Add& add) {
+  // Each an array with one entry a file (the directories', one a directory).
+  const rpm::Tag basenames(header, RPMTAG_BASENAMES), dirnames(header, RPMTAG_DIRNAMES),
+      dirindexes(header, RPMTAG_DIRINDEXES), fileflags(header, RPMTAG_FILEFLAGS),
+      filemodes(header, RPMTAG_FILEMODES), filedigests(header, RPMTAG_FILEDIGESTS),
+      filestates(header, RPMTAG_FILESTATES);
+  const rpm_count_t count = basenames.count();
+  const auto* const names = basenames.Array<const char*>(RPM_STRING_ARRAY_TYPE, count);
+  const auto* const directories =
+      dirnames.Array<const char*>(RPM_STRING_ARRAY_TYPE, dirnames.count());
+  const auto* const indexes = dirindexes.Array<std::uint32_t>(RPM_INT32_TYPE, count);
+  const auto* const flags = fileflags.Array<std::uint32_t>(RPM_INT32_TYPE, count);
+  const auto* const modes = filemodes.Array<std::uint16_t>(RPM_INT16_TYPE, count);
+  const auto* const digests = filedigests.Array<const char*>(RPM_STRING_ARRAY_TYPE, count);
+  // Headers made without states (never installed) have every file installed.
+  const auto* const states = filestates.Array<char>(RPM_CHAR_TYPE, count);
+  if (names == nullptr || directories == nullptr || indexes == nullptr || flags == nullptr ||
+      modes == nullptr || digests == nullptr || (states == nullptr && filestates.count() != 0))
+    return;
+  for (rpm_count_t i = 0; i < count; ++i) {
+    if ((flags[i] & (RPMFILE_CONFIG | RPMFILE_GHOST)) != 0 || !S_ISREG(modes[i]) ||
+        digests[i][0] == '\0' || (states != nullptr && states[i] != RPMFILE_STATE_NORMAL) ||
+        indexes[i] >= dirnames.count())
+      continue;
+    // Directories end in '/'.
+    std::string_view directory = directories[indexes[i]];
+    const std::string_view name = names[i];
+    if (directory.empty() || directory[0] != '/' || directory.back() != '/' || name.empty())
+      continue;
+    directory.remove_suffix(1);
+    add(ListedPath{directory, name});
   }
+}
 
- private:
-  rpm::Tag names_, directories_, indexes_, flags_, modes_, digests_, states_;
-};
-
-// A backend of librpm's and the file that holds its database, in the
-// order librpm looks for them when the configured one's is not there.
+// librpm's backends and their databases' files, in the order librpm looks
+// for them when the configured one's is not there.
 struct Backend {
   const char* name;
   const char* file;
@@ -106,28 +87,23 @@ struct Backend {
 constexpr Backend kBackends[] = {
     {"sqlite", "/rpmdb.sqlite"}, {"ndb", "/Packages.db"}, {"bdb_ro", "/Packages"}};
 
-// The backend whose file `directory` holds, as librpm picks it: the
-// configured one's, else the first there; nullptr when there is none.
-// Present means named in the directory, whatever the name leads to.
+// The backend whose file (by name, whatever it leads to) `directory` holds,
+// as librpm picks it: the configured one's, else the first; or nullptr.
 const Backend* PresentBackend(const std::string& directory) {
   char* const expanded = Rpm().rpmExpand("%{?_db_backend}", nullptr);
   const std::string configured = expanded != nullptr ? expanded : "";
   std::free(expanded);
   const Backend* found = nullptr;
-  for (const Backend& backend : kBackends) {
-    struct stat status;
-    if (lstat((directory + backend.file).c_str(), &status) == 0 &&
-        (found == nullptr || configured == backend.name))
+  for (const Backend& backend : kBackends)
+    if (struct stat status; lstat((directory + backend.file).c_str(), &status) == 0 &&
+                            (found == nullptr || configured == backend.name))
       found = &backend;
-  }
   return found;
 }
 
-// Why librpm could not open the database in `directory` with `backend`:
-// access denied (5) when a file in it may not be read, or when sqlite would
-// have to make its shared-memory and log files beside its database (a
-// reader makes them when they are missing) and may not write the
-// directory; else that what is there is not a database it reads (1392).
+// Why librpm could not open the database in `directory` with `backend`: 5
+// when a file in it may not be read, or sqlite would have to make its
+// missing shared-memory and log files in a directory it may not write; else 1392.
 std::uint32_t OpenFailure(const std::string& directory, const Backend& backend) {
   const UniqueDir entries(opendir(directory.c_str()));
   if (!entries.valid()) return WindowsErrorFromErrno(errno);
@@ -145,9 +121,8 @@ std::uint32_t OpenFailure(const std::string& directory, const Backend& backend) 
 }
 
 // The texts rpm's index of directories may record `directory` under, each
-// ending in '/' as it keeps them: as asked, as its links resolve it, and
-// through the links in the root that alias one directory for another (/bin
-// for /usr/bin). A file recorded under any other is still found by its name.
+// ending in '/': as asked, as links resolve it, and through the root's
+// links that alias one directory for another (/bin for /usr/bin).
 std::vector<std::string> RecordedForms(std::string_view directory) {
   static const auto aliases = [] {
     std::vector<std::pair<std::string, std::string>> found;  // each link, and what it resolves to
@@ -202,22 +177,18 @@ std::uint32_t RpmDatabase::OpenRecords() {
   // librpm makes a new database where it finds none, even when asked only to read.
   const Backend* const backend = PresentBackend(directory);
   if (backend == nullptr) return kErrorSuccess;  // an empty one
-  // librpm would wait for a writer to a FIFO, and take a link that leads
-  // nowhere for no database and make one.
+  // librpm would wait for a FIFO's writer, and make a database behind a dangling link.
   if (stat((directory + backend->file).c_str(), &status) != 0 || !S_ISREG(status.st_mode))
     return kErrorAccessDenied;
   rpm::Transaction transaction(Rpm().rpmtsCreate());
   Rpm().rpmtsSetRootDir(transaction.get(), "/");
-  // Each header's hash is not computed again at each read (as rpm
-  // --nodigest --nosignature): librpm still checks a header's structure as
-  // it imports it, so a damaged one is not read past its bounds, though one
-  // altered in place would pass. The hashes took almost half of a walk over
-  // every header: `corvane /l` 43% faster without (151 ms to 86).
+  // No header hash at each read (rpm --nodigest --nosignature): librpm still checks a header's
+  // structure, so a damaged one is not read past its bounds, though one altered in place passes.
+  // The hashes took almost half of a walk: `corvane /l` 43% faster without (151 ms to 86).
   Rpm().rpmtsSetVSFlags(transaction.get(), Rpm().rpmtsVSFlags(transaction.get()) | rpm::kNoDigests |
                                                rpm::kNoSignatures);
-  // As `rpm --dbpath DIRECTORY --define '_db_backend NAME'` do: macros are
-  // the only way librpm takes them, and the backend is the file's, as rpm
-  // itself reads a database another backend wrote.
+  // As `rpm --dbpath DIRECTORY --define '_db_backend NAME'`: librpm takes
+  // them only as macros, and the file's backend reads it, as rpm does.
   Rpm().rpmPushMacro(nullptr, "_dbpath", nullptr, directory.c_str(), RMIL_CMDLINE);
   Rpm().rpmPushMacro(nullptr, "_db_backend", nullptr, backend->name, RMIL_CMDLINE);
   rpm_failed = false;
@@ -240,7 +211,7 @@ std::uint32_t RpmDatabase::WalkFiles(rpmDbiTagVal index, std::string_view key, c
   const rpm::Iterator packages(Rpm().rpmtsInitIterator(
       transaction_.get(), index, key.empty() ? nullptr : key.data(), key.size()));
   for (Header header; (header = Rpm().rpmdbNextIterator(packages.get())) != nullptr;)
-    HeaderFiles(header).ForEachProtected(add);
+    ForEachProtected(header, add);
   return rpm_failed ? kErrorFileCorrupt : kErrorSuccess;
 }
 
@@ -255,8 +226,8 @@ std::uint32_t RpmDatabase::CountQuestion(std::string_view directory) {
     recent_.directory = directory;
   }
   if (recent_.read || ++recent_.questions < 2) return kErrorSuccess;
-  // A look-up reads about as many packages as record the name asked about,
-  // one or two: reading the directory's costs less from here on.
+  // A look-up reads the one or two packages recording the name: once the
+  // questions outnumber the directory's packages, reading those costs less.
   if (recent_.questions == 2) {
     recent_.forms = RecordedForms(directory);
     for (const std::string& form : recent_.forms) {

@@ -1,4 +1,7 @@
-// The protection service on a system managed by rpm.
+// The protection service on a system managed by rpm: a file is protected
+// when an installed package records it, installed, as a regular file with a
+// digest that is neither %config nor %ghost (what rpm verifies and would put
+// back unchanged). Of several packages recording one path, any one will do.
 #pragma once
 
 #include <cstddef>
@@ -13,48 +16,37 @@
 
 namespace corvane::posix {
 
-// A file is protected when an installed package records it, installed, as
-// a regular file with a digest that is neither %config nor %ghost: what rpm
-// verifies and would put back unchanged. Several packages may record one
-// path; any one of them recording it so is enough.
 class RpmDatabase final : public RecordedDatabase {
  public:
-  // The absolute `directory` holds the database ("/var/lib/rpm", say); empty for the
-  // one the system's rpm configuration names (%_dbpath). Nothing is read
-  // before the first question. A failure to read the database answers
-  // every later question: 5 when its directory may not be read, 1060 when
-  // there is none, 1392 when librpm cannot read what is there, 8 when
-  // memory runs out. librpm's own messages are not printed: the error
-  // report says what failed.
+  // The absolute `directory` holds the database; empty for the one rpm's configuration names
+  // (%_dbpath). Nothing is read before the first question. A failure to read it answers every later
+  // question: 5 when the directory may not be read, 1060 when there is none, 1392 when librpm
+  // cannot read what is there, 8 when memory runs out.
   explicit RpmDatabase(std::string directory = {})
       : RecordedDatabase(/*lone_searches_repeat=*/true), directory_(std::move(directory)) {}
 
-  // The database directory the system's rpm configuration names, or empty
-  // when librpm or the configuration cannot be read.
+  // The directory rpm's configuration names, or empty when librpm or it cannot be read.
   static std::string ConfiguredDirectory();
 
  private:
   std::uint32_t OpenRecords() override;
   std::uint32_t WalkRecords(RecordedFiles& files) override;
-  // Reads only the packages that rpm's index of last components gives for
-  // the path. librpm matches their directories by the device and inode
-  // they resolve to, so every file the base compares as the same is among
-  // them. Once questions about one directory have cost as many packages as
-  // record files in it, its files are read once and asked first.
+  // Reads only the packages rpm's index of last components gives for the path (librpm matches
+  // directories by device and inode, so every file RecordedDatabase compares as the same is among
+  // them). Once questions about one directory have cost as many packages as record files in it, its
+  // files are read once and asked first.
   std::uint32_t SearchAlone(std::string_view path, const ListedPath& asked,
                             const VisitFile& visit) override;
-  // Calls `add(file)` for each protected file of each package that the
-  // database's `index` gives for `key` (every package for RPMDBI_PACKAGES
-  // and no key); kErrorSuccess, or 1392 when librpm met an error on the way.
+  // Calls `add(file)` for each protected file of each package `index` gives for `key` (all for
+  // RPMDBI_PACKAGES and no key): kErrorSuccess, or 1392 when librpm met an error on the way.
   template <typename Add>
   std::uint32_t WalkFiles(rpmDbiTagVal index, std::string_view key, const Add& add);
   // Makes `directory` the one whose questions are counted and whose files
   // are read, once there have been as many questions as packages to read.
   std::uint32_t CountQuestion(std::string_view directory);
 
-  // The directory lone questions asked about last: how often, the texts
-  // rpm may record it under, how many packages record files under those,
-  // and, once read, the protected files recorded there by name.
+  // The directory lone questions asked about last: how often, the texts rpm may record it under,
+  // how many packages record files under those, and, once read, its protected files by name.
   struct Recent {
     std::string directory;
     std::uint32_t questions = 0;

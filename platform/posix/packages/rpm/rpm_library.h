@@ -1,10 +1,9 @@
-// The records of an rpm database, read through librpm (the library the rpm
-// command uses, for every backend it has): this folder holds rpm's reader
-// and nothing else. Here: librpm itself, loaded when first needed, so that
-// a program answering from dpkg's database never maps it or what it needs
+// librpm, which reads every backend of rpm's, loaded when first needed: a
+// program answering from dpkg's database never maps it or what it needs
 // (sqlite, lua, a crypto library), and no package depends on it.
 #pragma once
 
+#include <dlfcn.h>
 #include <rpm/header.h>
 #include <rpm/rpmdb.h>
 #include <rpm/rpmfiles.h>
@@ -39,19 +38,37 @@ struct Library {
   decltype(&::rpmdbFStat) rpmdbFStat;
 };
 
-// The digest and signature checks the reader turns off, as rpm 4.14 names
-// them (_RPMVSF_NODIGESTS, _RPMVSF_NOSIGNATURES): 4.15 renamed and regrouped
-// the bits, and these masks kept their values.
+// The digest and signature checks the reader turns off, as rpm 4.14 names them (_RPMVSF_NODIGESTS,
+// _RPMVSF_NOSIGNATURES): 4.15 renamed and regrouped the bits; these masks kept their values.
 inline constexpr rpmVSFlags kNoDigests = RPMVSF_MASK_NODIGESTS;
 inline constexpr rpmVSFlags kNoSignatures = RPMVSF_MASK_NOSIGNATURES;
 static_assert(kNoDigests == 0x30300 && kNoSignatures == 0xc0c00);
 
-// The newest librpm the system has that has every call above, loaded at the
-// first call and kept for the run; nullptr when there is none.
-const Library* Load();
+// The system's newest librpm with every call above, loaded once a run; or nullptr.
+inline const Library* Load() {
+  static const Library* const library = []() -> const Library* {
+    static Library calls;
+    // Newest first: the system's rpm command uses it, and an older one kept
+    // beside it for other programs may not read what that rpm writes.
+    for (const char* soname : {"librpm.so.10", "librpm.so.9", "librpm.so.8"}) {
+      void* const handle = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
+      if (handle == nullptr) continue;
+      bool complete = true;
+#define CORVANE_RPM_BIND(name)                                            \
+  calls.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name)); \
+  complete = complete && calls.name != nullptr;
+      CORVANE_RPM_CALLS(CORVANE_RPM_BIND)
+#undef CORVANE_RPM_BIND
+      calls.rpmdbFStat = reinterpret_cast<decltype(&::rpmdbFStat)>(dlsym(handle, "rpmdbFStat"));
+      if (complete) return &calls;
+      dlclose(handle);
+    }
+    return nullptr;
+  }();
+  return library;
+}
 
-// A handle that `Free`, librpm's call for it, frees; only made once Load()
-// has answered.
+// A handle that `Free`, librpm's call for it, frees; only made once Load() has answered.
 template <typename T, auto Free>
 struct HandleTraits {
   using Type = T;
@@ -59,13 +76,10 @@ struct HandleTraits {
   static bool Valid(T handle) { return handle != nullptr; }
   void Close(T handle) const { (Load()->*Free)(handle); }
 };
-template <typename T, auto Free>
-using Handle = UniqueAny<HandleTraits<T, Free>>;
+using Transaction = UniqueAny<HandleTraits<rpmts, &Library::rpmtsFree>>;
+using Iterator = UniqueAny<HandleTraits<rpmdbMatchIterator, &Library::rpmdbFreeIterator>>;
 
-using Transaction = Handle<rpmts, &Library::rpmtsFree>;
-using Iterator = Handle<rpmdbMatchIterator, &Library::rpmdbFreeIterator>;
-// A header's tag, its data pointing into the header (HEADERGET_MINMEM);
-// empty when the header has none.
+// A header's tag, pointing into the header (HEADERGET_MINMEM); empty when it has none.
 class Tag {
  public:
   Tag(Header header, rpmTagVal tag) {

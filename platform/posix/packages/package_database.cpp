@@ -1,4 +1,4 @@
-#include "platform/posix/packages/chosen_database.h"
+#include "platform/posix/packages/package_database.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -23,18 +23,17 @@ bool Exists(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &status) == 0;
 }
 
-// dpkg's records are there unless info/ is missing or empty: an rpm system
-// with the dpkg tool installed may have an empty one. One that cannot be
-// examined (EACCES on the way to it) is there too.
+// dpkg's records are there unless info/ is missing or empty (as on an rpm
+// system with the dpkg tool); one that cannot be examined is there too.
 bool DpkgPresent() {
   const char* const info = "/var/lib/dpkg/info";
   const UniqueDir entries(opendir(info));
   if (!entries.valid()) return errno == EACCES || Exists(info);
-  bool any = false;
   errno = 0;
-  for (const dirent* entry; !any && (entry = readdir(entries.get())) != nullptr;)
-    any = std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..";
-  return any || errno != 0;
+  for (const dirent* entry; (entry = readdir(entries.get())) != nullptr;)
+    if (std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..")
+      return true;
+  return errno != 0;
 }
 
 constexpr ChosenDatabase::Candidate kSystemCandidates[] = {
