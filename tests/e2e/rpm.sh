@@ -1,16 +1,12 @@
 #!/usr/bin/env bash
-# The native program on a system managed by rpm: packages built with
-# rpmbuild and recorded with `rpm -i --justdb` into a database of the
-# test's own, once for each backend this rpm writes (ndb, where it has it,
-# and sqlite), read in a mount namespace where dpkg's database is hidden
-# (lib.sh's rpm_system). Every answer and the whole listing are checked
-# against what rpm itself says; then databases that are damaged, empty,
-# unreadable or no files. rpm keeps its HOME in the test's directory.
+# The native program against packages rpmbuild makes and `rpm -i --justdb`
+# records in a database of the test's own, in each backend this rpm writes,
+# read where dpkg's database is hidden (lib.sh's rpm_system): every answer and
+# the listing as rpm itself says, then damaged, empty and unreadable databases.
 #   rpm.sh PATH_TO_CORVANE [trixie]
-# With "trixie", all that runs inside a Debian trixie root (rpm 4.20) that
-# mmdebstrap makes from this machine's Debian mirror, and this machine's
-# librpm then answers 50 for the ndb database made there. A root that
-# cannot be made fails the test in CI (CI set) and skips it elsewhere.
+# With "trixie", all that inside a Debian trixie root (rpm 4.20) made by
+# mmdebstrap, whose ndb database this machine's librpm answers 50 for; no root
+# fails the test in CI (CI set) and skips it elsewhere.
 . "$(dirname "$0")/lib.sh"
 program=$(realpath "$1")
 export LC_ALL=C
@@ -83,12 +79,8 @@ recipe=$tmp/test.recipe
   printf '"%s"\n' "$tree/usr/bin/tool" "$tree/bin/viaalias" "$tree/usr/bin/empty" \
     "$tree/usr/bin/tool-link" "$tree/lib/libx.so.1" "$tree/usr/share/both.txt" \
     "$tree/usr/share/with space.txt"
-  echo "%dir $tree/usr/lib/tool"
-  echo "%doc $tree/usr/share/doc/README"
-  echo "%config $tree/etc/tool.conf"
-  echo "%config $tree/etc/only.conf"
-  echo "%config $tree/usr/share/shared.txt"
-  echo "%ghost $tree/var/log/tool.log"
+  printf '%s\n' "%dir $tree/usr/lib/tool" "%doc $tree/usr/share/doc/README" "%config $tree/etc/tool.conf" \
+    "%config $tree/etc/only.conf" "%config $tree/usr/share/shared.txt" "%ghost $tree/var/log/tool.log"
   printf '%s\n' '%files -n corvane-test-b' "$tree/usr/share/shared.txt"
   printf '%s\n' '%files -n corvane-test-c' "$tree/usr/share/both.txt" "$tree/etc/tool.conf"
   echo '%files -n corvane-test-d'
@@ -96,11 +88,9 @@ recipe=$tmp/test.recipe
 } >"$recipe"
 rpmbuild -bb --quiet --nodeps --define "_topdir $tmp/top" --define '_build_id_links none' \
   --define '__os_install_post %{nil}' "$recipe" >"$tmp/build.log" 2>&1 || { cat "$tmp/build.log"; exit 1; }
-# The database where rpm's configuration puts it for this HOME, in each
-# backend (sqlite last, for the damage below); only where it is made is
-# the backend named. "a" is installed into a root of the test's own without
-# its documents, which are then recorded as not installed; the others are
-# only recorded.
+# The database where rpm's configuration puts it for this HOME, in each backend
+# (sqlite last, for the damage below): "a" installed into a root of the test's own
+# without its documents (so recorded as not installed), the others only recorded.
 db=$(rpm --eval %_dbpath)
 [[ $db == "$tmp/inst"/* ]] || db=$tmp/inst/db
 rpms=("$tmp"/top/RPMS/noarch/*.rpm)
@@ -135,10 +125,7 @@ for backend in "${backends[@]}"; do
   rpmq -qa --qf '[%{FILENAMES}\t%{FILEFLAGS}\t%{FILEMODES}\t%{FILEDIGESTS}\t%{FILESTATES}\n]' |
     awk -F '\t' '$2 % 2 == 0 && int($2 / 64) % 2 == 0 && int($3 / 4096) % 16 == 8 && $4 != "" && $5 == 0 { print $1 }' |
     sort -u >"$tmp/protected"
-  verify "rpm -ql and the --qf query name the same files" \
-    cmp -s <(rpmq -qal | sort -u) <(rpmq -qa --qf '[%{FILENAMES}\n]' | sort -u)
   mapfile -t protected <"$tmp/protected"
-  for f in "${protected[@]}"; do verify "rpm -qf owns no $f" rpmq -qf "$f" >/dev/null; done
   CORVANE=(rpm_system "$db" "$home" "$program")
   listing "${protected[@]}" && expect 18 "$out" /l
 
