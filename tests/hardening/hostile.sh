@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Hostile input for the built native program: long arguments, every byte in a
-# name, empty arguments, wildcards alone, huge and unreadable directories, a
-# hostile element 0, unwritable output, hostile databases and process limits.
-# Each run must end (no hang, signal or sanitizer report) with the right output
-# and status. Prints "hostile: N inputs, C crashes, W wrong".   hostile.sh PATH_TO_CORVANE
+# Hostile input for the built native program, section by section: each run must
+# end (no hang, signal or sanitizer report) with the right output and status.
+# Prints "hostile: N inputs, C crashes, W wrong".   hostile.sh PATH_TO_CORVANE
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../e2e/lib.sh"
 program=$(realpath "$1")
@@ -62,7 +60,6 @@ path_long=$(path_of_length "$tmp/long" $((max + 1)))
 query 2 "N $path_fits" -- "$path_fits"
 query 13 "F $path_full" -- "$path_full"
 query 13 "F ${path_long:0:max}" -- "$path_long"
-query 13 "F ${path_fits}x" -- "${path_fits}x"
 huge=$tmp/$(repeat h 100000)
 query 13 "F ${huge:0:max}" -- "$huge"
 # A short name in a deep directory whose full path does not fit: named as searched.
@@ -74,22 +71,17 @@ query 0 "F ." -- .
 run=("$program")
 
 # --- Every byte but NUL and '/' in a name: each alone in a directory of its
-# own (so '*' and '?' match only themselves), below 0x80, above it, and all.
-names=()
-all="" low="" high=""
+# own (so '*' and '?' match only themselves), and all in one.
+names=() all=""
 for byte in $(seq 1 255); do
   [ "$byte" -eq 47 ] && continue
   printf -v char "\\x$(printf %02x "$byte")"
   all+=$char
-  [ "$byte" -lt 128 ] && low+=$char || high+=$char
   names+=("$tmp/bytes/$byte/x${char}y")
   make_file "${names[-1]}"
 done
-make_file "$tmp/low/$low"
-make_file "$tmp/high/$high"
 make_file "$tmp/all/$all"
 query 2 "${names[@]/#/N }" -- "${names[@]}"
-query 2 "N $tmp/low/$low" "N $tmp/high/$high" -- "$tmp/low/$low" "$tmp/high/$high"
 query 2 "N $tmp/all/$all" -- "$tmp/all/$all"
 
 # --- Empty arguments match nothing and leave the status as it was.
@@ -141,13 +133,10 @@ fi
 run=("$program")
 
 # --- The usage screen names element 0 after its last '/' within max bytes.
-long_zero=$(repeat n 100000)
-usage_screen "$(repeat n "$max")" && printf '%s' "$out" >"$tmp/want"
-run=(bash -c 'exec -a "$0" "$@"' "$long_zero" "$program")
-check 1 "$tmp/want" '/?'
-usage_screen "${all:0:max}" && printf '%s' "$out" >"$tmp/want"
-run=(bash -c 'exec -a "$0" "$@"' "$all" "$program")
-check 1 "$tmp/want" '-?'
+for zero in "$(repeat n 100000)" "$all"; do
+  usage_screen "${zero:0:max}" && printf '%s' "$out" >"$tmp/want"
+  run=(bash -c 'exec -a "$0" "$@"' "$zero" "$program") && check 1 "$tmp/want" '/?'
+done
 run=("$program")
 
 # --- Output full (112), closed (6) or whose reader has gone (109): the run ends
@@ -168,7 +157,7 @@ in_db=(unshare -m sh -c 'mount -t tmpfs none /var/lib/dpkg && cd /var/lib/dpkg &
   printf "%032d  %s\n" 0 "${1#/}" >info/p.md5sums && setup=$2 && shift 2 && eval "$setup" &&
   exec timeout 1 "$@"' sh "$rec")
 if "${in_db[@]}" : true 2>/dev/null; then
-  # Diversions or a list not a regular file, or a database nobody may search: 5;
+  # Diversions or a list not a regular file, a database or list nobody may read: 5;
   # a record cut short: 1392 (255); none or whole records: protected (L).
   while IFS='|' read -r status setup; do
     run=("${in_db[@]}" "$setup" "$tmp/corvane") && check "${status/L/${#rec}}" - "$rec"
@@ -181,6 +170,7 @@ if "${in_db[@]}" : true 2>/dev/null; then
 5|mkdir diversions
 5|ln -s /dev/zero info/q.md5sums
 5|chmod 600 . && set -- setpriv --reuid=65534 --regid=65534 --clear-groups -- "$@"
+5|chmod 0 info/p.md5sums && set -- setpriv --reuid=65534 --regid=65534 --clear-groups -- "$@"
 255|printf '/a\n/b\n' >diversions
 255|printf '/a\n/b\np\n/c\n' >diversions
 255|printf '/a\n/b\np' >diversions
