@@ -2,6 +2,10 @@
 # compare its output byte for byte (LF as CR LF when CORVANE_EOL=crlf) and status.
 set -u
 failures=0 cases=0
+export LC_ALL=C  # lengths and orders in bytes, as the program counts them
+# $tmp: the script's own directory, which others may read too (cases run as nobody).
+tmp=$(realpath "$(mktemp -d)") && chmod 755 "$tmp"
+trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
 shopt -u patsub_replacement 2>/dev/null  # '&' in a replacement is itself
 
 # fail WHAT: a failed check; verify WHAT COMMAND...: a check COMMAND passes.
@@ -16,7 +20,7 @@ expect() {
   shift 2
   cases=$((cases + 1))
   [ "${CORVANE_EOL:-lf}" = crlf ] && want=${want//$'\n'/$'\r\n'}
-  got=$(mktemp)
+  got=$tmp/got
   # stderr is shown only when a case fails (a Wine that cannot start says why there).
   "${CORVANE[@]}" "$@" >"$got" 2>"$got.err" </dev/null || status=$?
   if [ "$status" != "$want_status" ] || ! printf %s "$want" | cmp -s - "$got"; then
@@ -24,7 +28,6 @@ expect() {
     diff <(printf %s "$want" | od -c) <(od -c "$got") | head -20
     [ -s "$got.err" ] && head -5 "$got.err" | sed 's/^/  stderr: /'
   fi
-  rm -f "$got" "$got.err"
 }
 
 # These leave an expected output in $out. results RESULT...: query mode's lines

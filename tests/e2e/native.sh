@@ -3,9 +3,6 @@
 #   native.sh PATH_TO_CORVANE
 . "$(dirname "$0")/lib.sh"
 CORVANE=("$(realpath "$1")")
-export LC_ALL=C  # lengths and orders in bytes, as the program counts them
-tmp=$(realpath "$(mktemp -d)")
-trap 'rm -rf "$tmp"' EXIT
 mkdir "$tmp/d" && touch "$tmp/d/one.txt" "$tmp/d/two.txt" "$tmp/d/three.log" "$tmp/d/caf"$'\xc3\xa9'".txt"
 ln -s /usr/bin/ls "$tmp/d/link-to-ls"
 

@@ -9,13 +9,10 @@
 # fails the test in CI (CI set) and skips it elsewhere.
 . "$(dirname "$0")/lib.sh"
 program=$(realpath "$1")
-export LC_ALL=C
-tmp=$(realpath "$(mktemp -d)")
-chmod 755 "$tmp"  # an unprivileged run below reads it too
-# ...and the sanitizer's suppressions, which a checkout of mode 700 would hide from it.
+# An unprivileged run below reads the sanitizer's suppressions from $tmp, as a
+# checkout of mode 700 would hide them from it.
 [[ ${LSAN_OPTIONS:-} != suppressions=* ]] || { cp "${LSAN_OPTIONS#suppressions=}" "$tmp/lsan.txt" &&
   export LSAN_OPTIONS=suppressions=$tmp/lsan.txt; }
-trap 'rm -rf "$tmp"' EXIT
 home=$tmp/inst/home
 export HOME=$home
 if ! unshare -m true 2>/dev/null; then

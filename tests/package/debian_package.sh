@@ -5,9 +5,6 @@
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 . "$here/../e2e/lib.sh"
-export LC_ALL=C
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 "$1" -G DEB --config "$2" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || cat "$tmp/cpack.log"
 arch=$(dpkg --print-architecture)
 deb=$tmp/out/corvane_${CORVANE_VERSION:?}-1_$arch.deb

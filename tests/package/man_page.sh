@@ -6,8 +6,6 @@
 . "$(dirname "$0")/../e2e/lib.sh"
 page=$(realpath "$1") program=$(realpath "$2")
 export LC_ALL=C.UTF-8
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 
 lint=$(mandoc -T lint "$page" 2>&1) || fail "mandoc -T lint exited $?"
 [ -z "$lint" ] || fail "mandoc -T lint: $lint"

@@ -6,9 +6,6 @@
 #   rpm_package.sh CPACK CPACK_CONFIG
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../e2e/lib.sh"
-export LC_ALL=C
-tmp=$(realpath "$(mktemp -d)")
-trap 'rm -rf "$tmp"' EXIT
 export HOME=$tmp  # rpm keeps what it keeps there, not in the caller's home
 "$1" -G RPM --config "$2" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || cat "$tmp/cpack.log"
 package=$tmp/out/corvane-${CORVANE_VERSION:?}-1.$(uname -m).rpm
