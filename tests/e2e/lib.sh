@@ -54,6 +54,14 @@ usage_screen() {
   out=${out%x} out=${out/@PROGRAM@/$1} out=${out/@VERSION@/${CORVANE_VERSION:?}}
 }
 
+# The files the packages install, "MODE PATH", sorted by path.
+packaged_files="-rwxr-xr-x /usr/bin/corvane
+-rw-r--r-- /usr/share/doc/corvane/LICENSE
+-rw-r--r-- /usr/share/doc/corvane/README.md
+-rw-r--r-- /usr/share/doc/corvane/changelog.Debian.gz
+-rw-r--r-- /usr/share/doc/corvane/copyright
+-rw-r--r-- /usr/share/man/man1/corvane.1.gz"
+
 # rpm_system DB HOME COMMAND...: runs COMMAND as on a system managed by rpm
 # whose database is the directory DB: in a mount namespace of its own, where
 # dpkg's database is hidden and the directory rpm's configuration names with

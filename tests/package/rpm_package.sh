@@ -17,14 +17,8 @@ verify "name, version, release: $(query '%{NAME} %{VERSION} %{RELEASE}')" \
 # librpm is loaded where there is no dpkg database, not linked.
 requires=$(rpm -qp --requires "$package" 2>/dev/null)
 verify "requires librpm: $requires" [ -z "$(grep librpm <<<"$requires")" ]
-want_files="-rwxr-xr-x /usr/bin/corvane
--rw-r--r-- /usr/share/doc/corvane/LICENSE
--rw-r--r-- /usr/share/doc/corvane/README.md
--rw-r--r-- /usr/share/doc/corvane/changelog.Debian.gz
--rw-r--r-- /usr/share/doc/corvane/copyright
--rw-r--r-- /usr/share/man/man1/corvane.1.gz"
 got_files=$(query '[%{FILEMODES:perms} %{FILENAMES}\n]' | grep -v '^d' | sort -k 2)
-verify "package files: $(diff <(echo "$want_files") <(echo "$got_files"))" [ "$got_files" = "$want_files" ]
+verify "package files: $(diff <(echo "$packaged_files") <(echo "$got_files"))" [ "$got_files" = "$packaged_files" ]
 
 if ! unshare -m true 2>/dev/null; then
   echo "skipped: installing into a root (no mount namespace may be made here)"
@@ -41,5 +35,5 @@ rpm --root "$root" --dbpath "${db#"$root"}" -i --nodeps "$package" 2>/dev/null
 verify "rpm --root installed no /usr/bin/corvane" [ -x "$root/usr/bin/corvane" ]
 CORVANE=(rpm_system "$db" "$home" "$root/usr/bin/corvane")
 usage_screen corvane && expect 1 "$out" "/?"
-listing $(echo "$want_files" | cut -d ' ' -f 2) && expect 18 "$out" /l
+listing $(echo "$packaged_files" | cut -d ' ' -f 2) && expect 18 "$out" /l
 finish
