@@ -159,14 +159,10 @@ if command -v sqlite3 >/dev/null; then
   sqlite3 "$db/rpmdb.sqlite" 'UPDATE Packages SET blob = substr(blob, 1, 200) || randomblob(length(blob) - 200)'
   expect 255 "$out" /l
 fi
-# An empty one, and a directory without one, which is left so: nothing protected.
+# An empty one protects nothing (a directory without one is rpm_database_test's).
 rm -rf "$db" && mkdir "$db" && rpm --dbpath "$db" --initdb
-for round in initialised bare; do
-  listing && expect 18 "$out" /l
-  results "N $tree/usr/bin/tool" && expect 2 "$out" "$tree/usr/bin/tool"
-  rm -rf "$db" && mkdir "$db"
-done
-verify "a bare database directory was written to" [ -z "$(ls -A "$db")" ]
+listing && expect 18 "$out" /l
+results "N $tree/usr/bin/tool" && expect 2 "$out" "$tree/usr/bin/tool"
 # A database file that is no regular file is access denied, at once.
 CORVANE=(rpm_system "$db" "$home" timeout 10 "$program")
 report 5 $'Access is denied.\n'
