@@ -62,10 +62,9 @@ packaged_files="-rwxr-xr-x /usr/bin/corvane
 -rw-r--r-- /usr/share/doc/corvane/copyright
 -rw-r--r-- /usr/share/man/man1/corvane.1.gz"
 
-# rpm_system DB HOME COMMAND...: runs COMMAND as on a system managed by rpm
-# whose database is the directory DB: in a mount namespace of its own, where
-# dpkg's database is hidden and the directory rpm's configuration names with
-# HOME as home (%_dbpath) is DB. Nothing outside the namespace changes.
+# rpm_system DB HOME COMMAND...: COMMAND as on a system managed by rpm whose database is DB:
+# in a mount namespace of its own, where dpkg's database is hidden and DB is mounted over
+# the directory rpm's configuration names (%_dbpath) with HOME as home.
 rpm_system() {
   local db=$1 home=$2 dbpath
   shift 2

@@ -46,17 +46,13 @@ fi
 tree=$tmp/tree
 mkdir -p "$tree"/{usr/bin,usr/lib/tool,usr/share/doc,etc,var/log} "$home"
 ln -s usr/bin "$tree/bin" && ln -s usr/lib "$tree/lib"
-for f in usr/bin/tool usr/bin/viaalias usr/lib/libx.so.1 usr/share/both.txt usr/share/shared.txt \
-  "usr/share/with space.txt" usr/share/doc/README etc/tool.conf etc/only.conf var/log/tool.log; do
-  echo "$f" >"$tree/$f"
-done
+for f in usr/bin/{tool,viaalias} usr/lib/libx.so.1 usr/share/{both.txt,shared.txt,"with space.txt"} \
+  usr/share/doc/README etc/{tool,only}.conf var/log/tool.log; do echo "$f" >"$tree/$f"; done
 : >"$tree/usr/bin/empty"
 ln -s tool "$tree/usr/bin/tool-link"
 # Files of this machine, recorded through its /bin and /lib aliases.
 system=()
-for f in /bin/cat /lib/os-release; do
-  [ -L "${f%/*}" ] && [ -f "$f" ] && [ ! -L "$f" ] && system+=("$f")
-done
+for f in /bin/cat /lib/os-release; do [ -L "${f%/*}" ] && [ -f "$f" ] && [ ! -L "$f" ] && system+=("$f"); done
 
 # One build recipe, four packages: "a" holds one file of each kind, "b" and "c"
 # record paths "a" does too (once as %config there), "d" the system's files.
@@ -96,9 +92,8 @@ rpm --showrc | grep -q '^available backends.* ndb' && backends=(ndb sqlite)
 # rpmq ARG...: rpm's own answer, without its word that the backend is not the configured one.
 rpmq() { rpm --dbpath "$db" "$@" 2>/dev/null; }
 key() { printf '%s/%s\n' "$(realpath -m "${1%/*}")" "${1##*/}"; }
-# answers PATH...: protected exactly when the oracle has a file in the same
-# directory, resolved, under the same name; their result lines in $lines,
-# the last one's status in $status.
+# answers PATH...: protected when the oracle has a file in the same directory, resolved, under
+# the same name; their result lines in $lines, the last one's status in $status.
 answers() {
   local f
   lines=()
@@ -116,9 +111,8 @@ for backend in "${backends[@]}"; do
   rpm --define "_db_backend $backend" --dbpath "$db" -i --justdb --nodeps "${rpms[@]:1}" 2>/dev/null
   verify "rpm recorded ${#rpms[@]} packages in $backend" [ "$(rpmq -qa | wc -l)" -eq 4 ]
 
-  # The oracle: what rpm records of each file. Protected: a regular file
-  # (mode 0100000) with a digest, installed (state 0), not %config (flag 1)
-  # or %ghost (64).
+  # The oracle: what rpm records of each file. Protected: a regular file (mode 0100000)
+  # with a digest, installed (state 0), not %config (flag 1) or %ghost (64).
   rpmq -qa --qf '[%{FILENAMES}\t%{FILEFLAGS}\t%{FILEMODES}\t%{FILEDIGESTS}\t%{FILESTATES}\n]' |
     awk -F '\t' '$2 % 2 == 0 && int($2 / 64) % 2 == 0 && int($3 / 4096) % 16 == 8 && $4 != "" && $5 == 0 { print $1 }' |
     sort -u >"$tmp/protected"
@@ -126,8 +120,7 @@ for backend in "${backends[@]}"; do
   CORVANE=(rpm_system "$db" "$home" "$program")
   listing "${protected[@]}" && expect 18 "$out" /l
 
-  # Every file of the tree and its alias forms, and every match of a pattern
-  # ("." and ".." among them).
+  # Every file of the tree and its alias forms, and every match of a pattern ("." and "..").
   while read -r f; do key "$f"; done <"$tmp/protected" >"$tmp/keys"
   mapfile -t asked < <(cd "$tree" && find . ! -type d | sed "s|^\.|$tree|" | sort)
   asked+=("$tree/bin/tool" "$tree/usr/bin/viaalias" "$tree/lib/libx.so.1" "$tree/bin/tool-link")

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The manual page passes mandoc's linter and lexgrog, renders through man(1)
-# without a warning, and every Linux run under EXAMPLES gives, with this build,
-# the output and statuses the page prints.
+# The manual page passes mandoc's linter and lexgrog, renders through man(1) without a
+# warning, and every Linux run under EXAMPLES gives the output and statuses it prints.
 #   man_page.sh CORVANE_1 CORVANE
 . "$(dirname "$0")/../e2e/lib.sh"
 page=$(realpath "$1") program=$(realpath "$2")

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The rpm package that the `package` target makes where the build reads
-# rpm's database: its name, fields and files, and the program installed with
-# `rpm --root` into a root of the test's own, answering from that root's
-# database (lib.sh's rpm_system).
+# The rpm package that the `package` target makes where the build reads rpm's database:
+# its fields and files, and the program installed with `rpm --root` into a root of the
+# test's own, answering from that root's database (lib.sh's rpm_system).
 #   rpm_package.sh CPACK CPACK_CONFIG
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../e2e/lib.sh"

@@ -49,8 +49,7 @@ class DpkgDatabaseTest : public ::testing::Test {
     return platform.SfcIsFileProtected(nullptr, wide.c_str()) != 0 ? 0 : platform.GetLastError();
   }
 
-  // Checks each answer first and later, and the listing (a path protected and
-  // fitting is listed); returns the listing.
+  // Checks each answer first and later, and the listing; returns the listing.
   std::vector<std::string> ExpectAnswers(const std::vector<Expected>& expected) {
     for (const Expected& e : expected) {
       DpkgDatabase database(tree_.Path("db"));

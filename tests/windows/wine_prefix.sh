@@ -10,9 +10,8 @@ wineserver=$(dirname "$WINE")/wineserver
 export WINEDEBUG=-all LC_ALL=C.UTF-8 WINEPREFIX=$(mktemp -d)
 scratch=$tmp CORVANE_EOL=crlf
 trap '[ -n "$wineserver" ] && "$wineserver" -k 2>/dev/null; rm -rf "$WINEPREFIX" "$scratch"' EXIT
-# One wineserver for the whole script, killed by the trap: left to itself it
-# exits a few seconds after each run, and no case's start should race its
-# shutting down.
+# One wineserver for the whole script, killed by the trap: left to itself it exits a few
+# seconds after each run, and a case's start would race its shutting down.
 "$wineserver" -p
 WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot --init </dev/null >"$scratch/boot.log" 2>&1 ||
   { echo "FAIL: wineboot could not make a Wine prefix:"; cat "$scratch/boot.log"; exit 1; }
