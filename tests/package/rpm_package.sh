@@ -33,6 +33,5 @@ mkdir -p "$db"
 rpm --root "$root" --dbpath "${db#"$root"}" -i --nodeps "$package" 2>/dev/null
 verify "rpm --root installed no /usr/bin/corvane" [ -x "$root/usr/bin/corvane" ]
 CORVANE=(rpm_system "$db" "$home" "$root/usr/bin/corvane")
-usage_screen corvane && expect 1 "$out" "/?"
 listing $(echo "$packaged_files" | cut -d ' ' -f 2) && expect 18 "$out" /l
 finish
