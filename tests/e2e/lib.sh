@@ -16,11 +16,10 @@ repeat() { local text; printf -v text "%$2s" ""; printf '%s' "${text// /$1}"; } 
 
 # expect STATUS EXPECTED_OUTPUT ARG...
 expect() {
-  local want_status=$1 want=$2 got status=0
+  local want_status=$1 want=$2 got=$tmp/got status=0
   shift 2
   cases=$((cases + 1))
   [ "${CORVANE_EOL:-lf}" = crlf ] && want=${want//$'\n'/$'\r\n'}
-  got=$tmp/got
   # stderr is shown only when a case fails (a Wine that cannot start says why there).
   "${CORVANE[@]}" "$@" >"$got" 2>"$got.err" </dev/null || status=$?
   if [ "$status" != "$want_status" ] || ! printf %s "$want" | cmp -s - "$got"; then

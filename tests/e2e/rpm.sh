@@ -15,10 +15,7 @@ program=$(realpath "$1")
   export LSAN_OPTIONS=suppressions=$tmp/lsan.txt; }
 home=$tmp/inst/home
 export HOME=$home
-if ! unshare -m true 2>/dev/null; then
-  echo "skipped: no mount namespace may be made here (unshare -m needs root)"
-  exit 77
-fi
+unshare -m true 2>/dev/null || { echo "skipped: no mount namespace may be made here (unshare -m needs root)"; exit 77; }
 
 if [ "${2:-}" = trixie ]; then
   root=$tmp/root
@@ -48,8 +45,7 @@ mkdir -p "$tree"/{usr/bin,usr/lib/tool,usr/share/doc,etc,var/log} "$home"
 ln -s usr/bin "$tree/bin" && ln -s usr/lib "$tree/lib"
 for f in usr/bin/{tool,viaalias} usr/lib/libx.so.1 usr/share/{both.txt,shared.txt,"with space.txt"} \
   usr/share/doc/README etc/{tool,only}.conf var/log/tool.log; do echo "$f" >"$tree/$f"; done
-: >"$tree/usr/bin/empty"
-ln -s tool "$tree/usr/bin/tool-link"
+: >"$tree/usr/bin/empty" && ln -s tool "$tree/usr/bin/tool-link"
 # Files of this machine, recorded through its /bin and /lib aliases.
 system=()
 for f in /bin/cat /lib/os-release; do [ -L "${f%/*}" ] && [ -f "$f" ] && [ ! -L "$f" ] && system+=("$f"); done

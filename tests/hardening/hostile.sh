@@ -87,8 +87,7 @@ query 13 "${empties[@]/#/F }" -- "${empties[@]}"
 
 # --- Patterns of wildcards alone, relative and absolute. lines DIR REGEX puts in
 # $tmp/want the lines for DIR's names matching REGEX, in directory order.
-mkdir "$tmp/w"
-touch "$tmp/w/a" "$tmp/w/bb" "$tmp/w/ccc"
+mkdir "$tmp/w" && touch "$tmp/w/a" "$tmp/w/bb" "$tmp/w/ccc"
 lines() {
   (cd "$1" && ls -f) | grep -x -E -- "$2" | awk -v dir="$1" '
     BEGIN { parent = dir; sub(/\/[^\/]*$/, "", parent) }
@@ -103,14 +102,12 @@ query 13 "F $(repeat '?' "$max")" -- "$(repeat '?' $((max + 40)))"
 run=("$program")
 
 # --- '*' over a directory of 100,000 entries, in directory order.
-mkdir "$tmp/big"
-(cd "$tmp/big" && seq -f 'entry%06g' 1 100000 | xargs touch)
+mkdir "$tmp/big" && (cd "$tmp/big" && seq -f 'entry%06g' 1 100000 | xargs touch)
 lines "$tmp/big" '.+' && check 2 "$tmp/want" "$tmp/big/*"
 
 # --- An unreadable directory's names match nothing, itself is there; an
 # unsearchable one's names have no long path (0). Root runs these as nobody.
-mkdir "$tmp/locked" "$tmp/unsearchable"
-touch "$tmp/locked/file" "$tmp/unsearchable/file"
+mkdir "$tmp/locked" "$tmp/unsearchable" && touch "$tmp/locked/file" "$tmp/unsearchable/file"
 chmod 000 "$tmp/locked" && chmod 644 "$tmp/unsearchable"
 if [ "$(id -u)" -eq 0 ]; then
   cp "$program" "$tmp/corvane" && chmod 755 "$tmp/corvane"

@@ -19,11 +19,7 @@ verify "requires librpm: $requires" [ -z "$(grep librpm <<<"$requires")" ]
 got_files=$(query '[%{FILEMODES:perms} %{FILENAMES}\n]' | grep -v '^d' | sort -k 2)
 verify "package files: $(diff <(echo "$packaged_files") <(echo "$got_files"))" [ "$got_files" = "$packaged_files" ]
 
-if ! unshare -m true 2>/dev/null; then
-  echo "skipped: installing into a root (no mount namespace may be made here)"
-  finish
-  exit
-fi
+unshare -m true 2>/dev/null || { echo "skipped: installing into a root (no mount namespace here)"; finish; exit; }
 # Installed into a root whose database is where rpm's configuration puts it
 # for HOME there; the installed program lists the package's own files.
 root=$tmp/root home=$tmp/root/home

@@ -1,6 +1,5 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstring>
