@@ -121,14 +121,12 @@ if "${run[@]}" /nonexistent >/dev/null 2>&1 || [ $? -lt 126 ]; then
 else
   echo "skipped: the unreadable directory (no unprivileged user to run as)"
 fi
-run=("$program")
 
 # --- The usage screen names element 0 after its last '/' within max bytes.
 for zero in "$(repeat n 100000)" "$all"; do
   usage_screen "${zero:0:max}" && printf '%s' "$out" >"$tmp/want"
   run=(bash -c 'exec -a "$0" "$@"' "$zero" "$program") && check 1 "$tmp/want" '/?'
 done
-run=("$program")
 
 # --- Output full (112), closed (6) or whose reader has gone (109): the run ends
 # with the write failure's code.
@@ -139,7 +137,6 @@ run=(sh -c 'exec "$0" "$@" >&-' "$program")
 check 6 - /l "$tmp/w/*"
 run=(bash -c '"$0" "$@" | head -c 1 >/dev/null; exit "${PIPESTATUS[0]}"' "$program")
 check 109 - /l
-run=("$program")
 
 # --- in_db SETUP ARG...: in a private mount namespace with a dpkg database
 # recording $rec, runs SETUP (which may change "$@"), then ARG... within 1 s.
@@ -192,7 +189,6 @@ EOF
 else
   echo "skipped: hostile databases and limits (no private mount namespace)"
 fi
-run=("$program")
 
 # --- 16 and 8 MiB of address space (too little for a sanitizer): the usage
 # screen, and an answer or error 8 (no memory), never a signal.
@@ -204,7 +200,6 @@ if ! grep -q -a __asan_init "$program"; then
     check '2|8' - /bin/ls "$tmp/w/*"
     check '18|8' - /l
   done
-  run=("$program")
 fi
 
 echo "hostile: $inputs inputs, $crashes crashes, $wrong wrong"

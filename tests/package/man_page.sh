@@ -26,8 +26,7 @@ awk -v dir="$tmp" '
 # The examples show a Debian system's answers, the count of listed files its own.
 examples=0
 if [ -f /var/lib/dpkg/info/coreutils.md5sums ]; then
-  mkdir "$tmp/bin" "$tmp/cwd"
-  ln -s "$program" "$tmp/bin/corvane"
+  mkdir "$tmp/bin" "$tmp/cwd" && ln -s "$program" "$tmp/bin/corvane"
   count_free() { sed -E 's/^[0-9]+ files displayed\.$/N files displayed./'; }
   for block in "$tmp"/example.*; do
     [ -e "$block" ] || continue

@@ -108,8 +108,7 @@ usage_screen "Z:$program" && full 1 "$out" "Z:$program" '/?'
 
 # --- The double (sfc_double.cpp) in System32.
 export WINEDLLOVERRIDES=sfc=n
-S=$(winpath "$tree/sys") K=$(winpath "$tree/sys/kernel.dll")
-touch "$tree/sys/kernel.dll"
+S=$(winpath "$tree/sys") K=$(winpath "$tree/sys/kernel.dll") && touch "$tree/sys/kernel.dll"
 # long_path LENGTH: a file in sys whose path has LENGTH characters.
 long_path() { local p=$S\\$(repeat x $(($1 - ${#S} - 1))); touch "$tree/sys/${p##*\\}"; printf '%s' "$p"; }
 query() { SFC_DOUBLE_ANSWER=$1 run "$2" "$3"; }  # query ANSWER STATUS ARG
