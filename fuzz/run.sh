@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (`fuzz` preset) and runs each for SECONDS (30) from a
-# copy of fuzz/corpus/TARGET, printing "TARGET: N runs, C crashes" (crashes,
-# sanitizer reports, leaks, timeouts, out of memory; inputs kept in
-# build/fuzz/runs/TARGET/). Fails when any target crashed.   fuzz/run.sh [SECONDS]
+# Builds the fuzz targets (`fuzz` preset) and runs each for SECONDS (30) from a copy of
+# fuzz/corpus/TARGET, printing "TARGET: N runs, C crashes" (sanitizer reports, leaks,
+# timeouts, out of memory too; inputs kept in build/fuzz/runs/TARGET/).   fuzz/run.sh [SECONDS]
 set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30} failed=0

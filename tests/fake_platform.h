@@ -46,11 +46,9 @@ class FakePlatform : public Platform {
   std::map<std::uint32_t, std::string> system_messages, network_messages;
   std::vector<Fault> faults;
   char16_t separator = u'\\';
-  // The command line as the system splits it; when empty, main's arguments
-  // widened byte for byte, as on POSIX.
+  // The command line as the system splits it; if empty, main's arguments byte for byte.
   std::vector<std::u16string> command_line;
-  // Output is UTF-8 (as where the ANSI code page is 65001); otherwise, and
-  // for all input, bytes are the characters up to U+00FF and any other is '?'.
+  // Output is UTF-8 (code page 65001); else, as all input, Narrow's bytes up to U+00FF.
   bool utf8 = false;
   std::uint32_t output_error = 0;  // a write that failed during the run
   bool console = false;            // standard output is a console; what it shows is kept as UTF-8

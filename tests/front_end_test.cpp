@@ -1,5 +1,4 @@
-// The whole command over the platform double; failures at every call are the
-// fault matrix's.
+// The whole command over the platform double; failures at every call are fault_matrix_test's.
 #include "cli/front_end.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,10 @@
 # compare its output byte for byte (LF as CR LF when CORVANE_EOL=crlf) and status.
 set -u
 failures=0 cases=0
+export LC_ALL=C  # lengths and orders in bytes, as the program counts them
+# $tmp: the script's own directory, which others may read too (cases run as nobody).
+tmp=$(realpath "$(mktemp -d)") && chmod 755 "$tmp"
+trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
 shopt -u patsub_replacement 2>/dev/null  # '&' in a replacement is itself
 
 # fail WHAT: a failed check; verify WHAT COMMAND...: a check COMMAND passes.
@@ -12,11 +16,10 @@ repeat() { local text; printf -v text "%$2s" ""; printf '%s' "${text// /$1}"; } 
 
 # expect STATUS EXPECTED_OUTPUT ARG...
 expect() {
-  local want_status=$1 want=$2 got status=0
+  local want_status=$1 want=$2 got=$tmp/got status=0
   shift 2
   cases=$((cases + 1))
   [ "${CORVANE_EOL:-lf}" = crlf ] && want=${want//$'\n'/$'\r\n'}
-  got=$(mktemp)
   # stderr is shown only when a case fails (a Wine that cannot start says why there).
   "${CORVANE[@]}" "$@" >"$got" 2>"$got.err" </dev/null || status=$?
   if [ "$status" != "$want_status" ] || ! printf %s "$want" | cmp -s - "$got"; then
@@ -24,7 +27,6 @@ expect() {
     diff <(printf %s "$want" | od -c) <(od -c "$got") | head -20
     [ -s "$got.err" ] && head -5 "$got.err" | sed 's/^/  stderr: /'
   fi
-  rm -f "$got" "$got.err"
 }
 
 # These leave an expected output in $out. results RESULT...: query mode's lines
@@ -51,10 +53,17 @@ usage_screen() {
   out=${out%x} out=${out/@PROGRAM@/$1} out=${out/@VERSION@/${CORVANE_VERSION:?}}
 }
 
-# rpm_system DB HOME COMMAND...: runs COMMAND as on a system managed by rpm
-# whose database is the directory DB: in a mount namespace of its own, where
-# dpkg's database is hidden and the directory rpm's configuration names with
-# HOME as home (%_dbpath) is DB. Nothing outside the namespace changes.
+# The files the packages install, "MODE PATH", sorted by path.
+packaged_files="-rwxr-xr-x /usr/bin/corvane
+-rw-r--r-- /usr/share/doc/corvane/LICENSE
+-rw-r--r-- /usr/share/doc/corvane/README.md
+-rw-r--r-- /usr/share/doc/corvane/changelog.Debian.gz
+-rw-r--r-- /usr/share/doc/corvane/copyright
+-rw-r--r-- /usr/share/man/man1/corvane.1.gz"
+
+# rpm_system DB HOME COMMAND...: COMMAND as on a system managed by rpm whose database is DB:
+# in a mount namespace of its own, where dpkg's database is hidden and DB is mounted over
+# the directory rpm's configuration names (%_dbpath) with HOME as home.
 rpm_system() {
   local db=$1 home=$2 dbpath
   shift 2

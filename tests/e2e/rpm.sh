@@ -1,31 +1,21 @@
 #!/usr/bin/env bash
-# The native program on a system managed by rpm: packages built with
-# rpmbuild and recorded with `rpm -i --justdb` into a database of the
-# test's own, once for each backend this rpm writes (ndb, where it has it,
-# and sqlite), read in a mount namespace where dpkg's database is hidden
-# (lib.sh's rpm_system). Every answer and the whole listing are checked
-# against what rpm itself says; then databases that are damaged, empty,
-# unreadable or no files. rpm keeps its HOME in the test's directory.
+# The native program against packages rpmbuild makes and `rpm -i --justdb`
+# records in a database of the test's own, in each backend this rpm writes,
+# read where dpkg's database is hidden (lib.sh's rpm_system): every answer and
+# the listing as rpm itself says, then damaged, empty and unreadable databases.
 #   rpm.sh PATH_TO_CORVANE [trixie]
-# With "trixie", all that runs inside a Debian trixie root (rpm 4.20) that
-# mmdebstrap makes from this machine's Debian mirror, and this machine's
-# librpm then answers 50 for the ndb database made there. A root that
-# cannot be made fails the test in CI (CI set) and skips it elsewhere.
+# With "trixie", all that inside a Debian trixie root (rpm 4.20) made by
+# mmdebstrap, whose ndb database this machine's librpm answers 50 for; no root
+# fails the test in CI (CI set) and skips it elsewhere.
 . "$(dirname "$0")/lib.sh"
 program=$(realpath "$1")
-export LC_ALL=C
-tmp=$(realpath "$(mktemp -d)")
-chmod 755 "$tmp"  # an unprivileged run below reads it too
-# ...and the sanitizer's suppressions, which a checkout of mode 700 would hide from it.
+# An unprivileged run below reads the sanitizer's suppressions from $tmp, as a
+# checkout of mode 700 would hide them from it.
 [[ ${LSAN_OPTIONS:-} != suppressions=* ]] || { cp "${LSAN_OPTIONS#suppressions=}" "$tmp/lsan.txt" &&
   export LSAN_OPTIONS=suppressions=$tmp/lsan.txt; }
-trap 'rm -rf "$tmp"' EXIT
 home=$tmp/inst/home
 export HOME=$home
-if ! unshare -m true 2>/dev/null; then
-  echo "skipped: no mount namespace may be made here (unshare -m needs root)"
-  exit 77
-fi
+unshare -m true 2>/dev/null || { echo "skipped: no mount namespace may be made here (unshare -m needs root)"; exit 77; }
 
 if [ "${2:-}" = trixie ]; then
   root=$tmp/root
@@ -53,17 +43,12 @@ fi
 tree=$tmp/tree
 mkdir -p "$tree"/{usr/bin,usr/lib/tool,usr/share/doc,etc,var/log} "$home"
 ln -s usr/bin "$tree/bin" && ln -s usr/lib "$tree/lib"
-for f in usr/bin/tool usr/bin/viaalias usr/lib/libx.so.1 usr/share/both.txt usr/share/shared.txt \
-  "usr/share/with space.txt" usr/share/doc/README etc/tool.conf etc/only.conf var/log/tool.log; do
-  echo "$f" >"$tree/$f"
-done
-: >"$tree/usr/bin/empty"
-ln -s tool "$tree/usr/bin/tool-link"
+for f in usr/bin/{tool,viaalias} usr/lib/libx.so.1 usr/share/{both.txt,shared.txt,"with space.txt"} \
+  usr/share/doc/README etc/{tool,only}.conf var/log/tool.log; do echo "$f" >"$tree/$f"; done
+: >"$tree/usr/bin/empty" && ln -s tool "$tree/usr/bin/tool-link"
 # Files of this machine, recorded through its /bin and /lib aliases.
 system=()
-for f in /bin/cat /lib/os-release; do
-  [ -L "${f%/*}" ] && [ -f "$f" ] && [ ! -L "$f" ] && system+=("$f")
-done
+for f in /bin/cat /lib/os-release; do [ -L "${f%/*}" ] && [ -f "$f" ] && [ ! -L "$f" ] && system+=("$f"); done
 
 # One build recipe, four packages: "a" holds one file of each kind, "b" and "c"
 # record paths "a" does too (once as %config there), "d" the system's files.
@@ -83,12 +68,8 @@ recipe=$tmp/test.recipe
   printf '"%s"\n' "$tree/usr/bin/tool" "$tree/bin/viaalias" "$tree/usr/bin/empty" \
     "$tree/usr/bin/tool-link" "$tree/lib/libx.so.1" "$tree/usr/share/both.txt" \
     "$tree/usr/share/with space.txt"
-  echo "%dir $tree/usr/lib/tool"
-  echo "%doc $tree/usr/share/doc/README"
-  echo "%config $tree/etc/tool.conf"
-  echo "%config $tree/etc/only.conf"
-  echo "%config $tree/usr/share/shared.txt"
-  echo "%ghost $tree/var/log/tool.log"
+  printf '%s\n' "%dir $tree/usr/lib/tool" "%doc $tree/usr/share/doc/README" "%config $tree/etc/tool.conf" \
+    "%config $tree/etc/only.conf" "%config $tree/usr/share/shared.txt" "%ghost $tree/var/log/tool.log"
   printf '%s\n' '%files -n corvane-test-b' "$tree/usr/share/shared.txt"
   printf '%s\n' '%files -n corvane-test-c' "$tree/usr/share/both.txt" "$tree/etc/tool.conf"
   echo '%files -n corvane-test-d'
@@ -96,11 +77,9 @@ recipe=$tmp/test.recipe
 } >"$recipe"
 rpmbuild -bb --quiet --nodeps --define "_topdir $tmp/top" --define '_build_id_links none' \
   --define '__os_install_post %{nil}' "$recipe" >"$tmp/build.log" 2>&1 || { cat "$tmp/build.log"; exit 1; }
-# The database where rpm's configuration puts it for this HOME, in each
-# backend (sqlite last, for the damage below); only where it is made is
-# the backend named. "a" is installed into a root of the test's own without
-# its documents, which are then recorded as not installed; the others are
-# only recorded.
+# The database where rpm's configuration puts it for this HOME, in each backend
+# (sqlite last, for the damage below): "a" installed into a root of the test's own
+# without its documents (so recorded as not installed), the others only recorded.
 db=$(rpm --eval %_dbpath)
 [[ $db == "$tmp/inst"/* ]] || db=$tmp/inst/db
 rpms=("$tmp"/top/RPMS/noarch/*.rpm)
@@ -109,9 +88,8 @@ rpm --showrc | grep -q '^available backends.* ndb' && backends=(ndb sqlite)
 # rpmq ARG...: rpm's own answer, without its word that the backend is not the configured one.
 rpmq() { rpm --dbpath "$db" "$@" 2>/dev/null; }
 key() { printf '%s/%s\n' "$(realpath -m "${1%/*}")" "${1##*/}"; }
-# answers PATH...: protected exactly when the oracle has a file in the same
-# directory, resolved, under the same name; their result lines in $lines,
-# the last one's status in $status.
+# answers PATH...: protected when the oracle has a file in the same directory, resolved, under
+# the same name; their result lines in $lines, the last one's status in $status.
 answers() {
   local f
   lines=()
@@ -129,21 +107,16 @@ for backend in "${backends[@]}"; do
   rpm --define "_db_backend $backend" --dbpath "$db" -i --justdb --nodeps "${rpms[@]:1}" 2>/dev/null
   verify "rpm recorded ${#rpms[@]} packages in $backend" [ "$(rpmq -qa | wc -l)" -eq 4 ]
 
-  # The oracle: what rpm records of each file. Protected: a regular file
-  # (mode 0100000) with a digest, installed (state 0), not %config (flag 1)
-  # or %ghost (64).
+  # The oracle: what rpm records of each file. Protected: a regular file (mode 0100000)
+  # with a digest, installed (state 0), not %config (flag 1) or %ghost (64).
   rpmq -qa --qf '[%{FILENAMES}\t%{FILEFLAGS}\t%{FILEMODES}\t%{FILEDIGESTS}\t%{FILESTATES}\n]' |
     awk -F '\t' '$2 % 2 == 0 && int($2 / 64) % 2 == 0 && int($3 / 4096) % 16 == 8 && $4 != "" && $5 == 0 { print $1 }' |
     sort -u >"$tmp/protected"
-  verify "rpm -ql and the --qf query name the same files" \
-    cmp -s <(rpmq -qal | sort -u) <(rpmq -qa --qf '[%{FILENAMES}\n]' | sort -u)
   mapfile -t protected <"$tmp/protected"
-  for f in "${protected[@]}"; do verify "rpm -qf owns no $f" rpmq -qf "$f" >/dev/null; done
   CORVANE=(rpm_system "$db" "$home" "$program")
   listing "${protected[@]}" && expect 18 "$out" /l
 
-  # Every file of the tree and its alias forms, and every match of a pattern
-  # ("." and ".." among them).
+  # Every file of the tree and its alias forms, and every match of a pattern ("." and "..").
   while read -r f; do key "$f"; done <"$tmp/protected" >"$tmp/keys"
   mapfile -t asked < <(cd "$tree" && find . ! -type d | sed "s|^\.|$tree|" | sort)
   asked+=("$tree/bin/tool" "$tree/usr/bin/viaalias" "$tree/lib/libx.so.1" "$tree/bin/tool-link")
@@ -175,14 +148,10 @@ if command -v sqlite3 >/dev/null; then
   sqlite3 "$db/rpmdb.sqlite" 'UPDATE Packages SET blob = substr(blob, 1, 200) || randomblob(length(blob) - 200)'
   expect 255 "$out" /l
 fi
-# An empty one, and a directory without one, which is left so: nothing protected.
+# An empty one protects nothing (a directory without one is rpm_database_test's).
 rm -rf "$db" && mkdir "$db" && rpm --dbpath "$db" --initdb
-for round in initialised bare; do
-  listing && expect 18 "$out" /l
-  results "N $tree/usr/bin/tool" && expect 2 "$out" "$tree/usr/bin/tool"
-  rm -rf "$db" && mkdir "$db"
-done
-verify "a bare database directory was written to" [ -z "$(ls -A "$db")" ]
+listing && expect 18 "$out" /l
+results "N $tree/usr/bin/tool" && expect 2 "$out" "$tree/usr/bin/tool"
 # A database file that is no regular file is access denied, at once.
 CORVANE=(rpm_system "$db" "$home" timeout 10 "$program")
 report 5 $'Access is denied.\n'

@@ -1,13 +1,10 @@
 #!/usr/bin/env bash
-# The manual page passes mandoc's linter and lexgrog, renders through man(1)
-# without a warning, and every Linux run under EXAMPLES gives, with this build,
-# the output and statuses the page prints.
+# The manual page passes mandoc's linter and lexgrog, renders through man(1) without a
+# warning, and every Linux run under EXAMPLES gives the output and statuses it prints.
 #   man_page.sh CORVANE_1 CORVANE
 . "$(dirname "$0")/../e2e/lib.sh"
 page=$(realpath "$1") program=$(realpath "$2")
 export LC_ALL=C.UTF-8
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 
 lint=$(mandoc -T lint "$page" 2>&1) || fail "mandoc -T lint exited $?"
 [ -z "$lint" ] || fail "mandoc -T lint: $lint"
@@ -29,8 +26,7 @@ awk -v dir="$tmp" '
 # The examples show a Debian system's answers, the count of listed files its own.
 examples=0
 if [ -f /var/lib/dpkg/info/coreutils.md5sums ]; then
-  mkdir "$tmp/bin" "$tmp/cwd"
-  ln -s "$program" "$tmp/bin/corvane"
+  mkdir "$tmp/bin" "$tmp/cwd" && ln -s "$program" "$tmp/bin/corvane"
   count_free() { sed -E 's/^[0-9]+ files displayed\.$/N files displayed./'; }
   for block in "$tmp"/example.*; do
     [ -e "$block" ] || continue

@@ -30,8 +30,6 @@ verify "corvane.exe is $(file -b "$program")" \
 
 # Wine's own service protects nothing: the packed program starts and answers.
 CORVANE=("$WINE" "$program")
-readme=$(winpath "${program%/corvane.exe}/README.md")
-results "N $readme" && expect 2 "$out" "$readme"
 listing && expect 18 "$out" /l
 usage_screen corvane.exe && expect 1 "$out" '/?'
 finish

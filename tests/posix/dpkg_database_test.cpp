@@ -5,10 +5,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <set>
 #include <string>
@@ -50,8 +49,7 @@ class DpkgDatabaseTest : public ::testing::Test {
     return platform.SfcIsFileProtected(nullptr, wide.c_str()) != 0 ? 0 : platform.GetLastError();
   }
 
-  // Checks each answer first and later, and the listing (a path protected and
-  // fitting is listed); returns the listing.
+  // Checks each answer first and later, and the listing; returns the listing.
   std::vector<std::string> ExpectAnswers(const std::vector<Expected>& expected) {
     for (const Expected& e : expected) {
       DpkgDatabase database(tree_.Path("db"));
@@ -210,25 +208,11 @@ TEST_F(DpkgDatabaseTest, DamagedOrMissingDatabaseFailsEveryQuestion) {
 
   WriteList("a.md5sums", Line("@/a"));
   WriteList("c.md5sums", Line("@/c"));
-  ASSERT_EQ(mkdir(tree_.Path("db/info/b.md5sums").c_str(), 0755), 0);
-  expect_failure("a list that is a directory", kErrorAccessDenied);
-  ASSERT_EQ(rmdir(tree_.Path("db/info/b.md5sums").c_str()), 0);
-  ASSERT_EQ(mkfifo(tree_.Path("db/info/b.md5sums").c_str(), 0644), 0);
-  expect_failure("a list that is a pipe", kErrorAccessDenied);
-  ASSERT_EQ(unlink(tree_.Path("db/info/b.md5sums").c_str()), 0);
-  // Root reads any file: a child that has become nobody asks.
-  WriteList("b.md5sums", Line("@/b"));
-  ASSERT_EQ(chmod(tree_.Path("db/info/b.md5sums").c_str(), 0), 0);
-  ASSERT_EQ(chmod(tree_.Path().c_str(), 0755), 0);
-  if (const pid_t child = fork(); child == 0) {
-    if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
-    DpkgDatabase database(tree_.Path("db"));
-    PosixPlatform platform(database);
-    _exit(Answer(platform, At("@/a")) == kErrorAccessDenied ? 0 : 1);
-  } else {
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_EQ(status, 0) << "a list that may not be read, as an unprivileged user";
+  // A list that is a directory, then a pipe; one that may not be read is hostile.sh's.
+  for (const auto make : {mkdir, mkfifo}) {
+    ASSERT_EQ(make(tree_.Path("db/info/b.md5sums").c_str(), 0755), 0);
+    expect_failure("a list that is no regular file", kErrorAccessDenied);
+    ASSERT_EQ(std::remove(tree_.Path("db/info/b.md5sums").c_str()), 0);
   }
 }
 

@@ -1,6 +1,5 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstring>
@@ -110,6 +109,20 @@ TEST_F(PosixPlatformTest, FullPathJoinsFoldsAndWritesOnlyWhatFits) {
   for (const char16_t* bad : {u"", u"/\u0100"}) {
     EXPECT_EQ(platform_.GetFullPathNameW(bad, kMaxPath, buffer, nullptr), 0u);
     EXPECT_EQ(platform_.GetLastError(), kErrorInvalidName);
+  }
+}
+
+// A character above U+00FF is the default character, and *used_default says so.
+TEST_F(PosixPlatformTest, NarrowingReportsTheDefaultCharacter) {
+  for (const auto& [wide, bytes] :
+       {std::pair<std::u16string, std::string>{u"a\u00e9\u00ff", "a\xe9\xff"},
+        {u"\u4e2da\u0100", "?a?"}}) {
+    char text[4] = {};
+    int used_default = 0;
+    EXPECT_EQ(platform_.WideCharToMultiByte(0, 0, wide.data(), 3, text, 3, nullptr, &used_default),
+              3);
+    EXPECT_EQ(std::string(text), bytes);
+    EXPECT_EQ(used_default, bytes.find('?') != std::string::npos);
   }
 }
 

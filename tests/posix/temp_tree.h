@@ -1,5 +1,4 @@
-// Shared by the POSIX tests: a temporary tree of a test's own, removed when it
-// ends, and the byte-for-character conversions the platform makes.
+// Shared by the POSIX tests: a temporary tree of a test's own, and the platform's conversions.
 #pragma once
 
 #include <gtest/gtest.h>

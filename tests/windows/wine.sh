@@ -52,8 +52,7 @@ cp "$exe" "$program" && cp "$sfc_double" "$system32/sfc.dll"
 export WINEDLLOVERRIDES=sfc=b SFC_DOUBLE_ANSWER=0
 touch "$tree/files/alpha.txt" "$tree/files/beta.txt" "$tree/files/café.txt" "$tree/cwd/beta.txt"
 touch "$tree/wide/a.txt" "$tree/wide/Ā.txt" "$tree/wide/中.txt" "$tree/wide/😀.txt" "$tree/wide/b中c.txt"
-T=$(winpath "$tree") CWD=$(winpath "$tree/cwd")
-F=$T\\files W=$T\\wide
+T=$(winpath "$tree") CWD=$(winpath "$tree/cwd") F=$(winpath "$tree/files") W=$(winpath "$tree/wide")
 cd "$tree/cwd" || exit 1
 CORVANE=("$WINE" "$program")
 # Every match in Wine's order, "." and ".." joined like any name; é as the byte E9.
@@ -109,9 +108,7 @@ usage_screen "Z:$program" && full 1 "$out" "Z:$program" '/?'
 
 # --- The double (sfc_double.cpp) in System32.
 export WINEDLLOVERRIDES=sfc=n
-S=$(winpath "$tree/sys")
-K=$S\\kernel.dll
-touch "$tree/sys/kernel.dll"
+S=$(winpath "$tree/sys") K=$(winpath "$tree/sys/kernel.dll") && touch "$tree/sys/kernel.dll"
 # long_path LENGTH: a file in sys whose path has LENGTH characters.
 long_path() { local p=$S\\$(repeat x $(($1 - ${#S} - 1))); touch "$tree/sys/${p##*\\}"; printf '%s' "$p"; }
 query() { SFC_DOUBLE_ANSWER=$1 run "$2" "$3"; }  # query ANSWER STATUS ARG
@@ -141,12 +138,9 @@ entry=$(repeat e 300)
 listing 'C:\Windows\notepad.exe' "${entry:0:259}" 'C:\?\a.dll' 'C:\sfc.dll'
 SFC_DOUBLE_LIST="C:\\Windows\\notepad.exe|$entry|C:\\中\\a.dll|C:\\sfc.dll" expect 18 "$out" /l
 # Unwritable output: the write failure's code; 6 for output closed (by cmd) or never given.
-CORVANE=("$WINE" cmd /c)
 for args in /l "$K"; do
-  status=0
-  "$WINE" "$program" "$args" >/dev/full 2>/dev/null </dev/null || status=$?
-  verify "$args to /dev/full: status $status" [ "$status" = 112 ]
-  expect 6 "" "$(winpath "$program") $args 1>&-"
+  CORVANE=(sh -c 'exec "$0" "$@" >/dev/full' "$WINE" "$program") && expect 112 "" "$args"
+  CORVANE=("$WINE" cmd /c) && expect 6 "" "$(winpath "$program") $args 1>&-"
   PROBE_NO_OUTPUT=1 full 6 "" corvane.exe "$args"
 done
 # Once a write has failed nothing more is asked: 20,000 failing queries end at once.
