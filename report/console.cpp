@@ -12,24 +12,6 @@ constexpr std::size_t kMaxBytesPerCharacter = 4;
 
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
-// The characters of `text` before its terminator, or `extent` when it has
-// none there. In an array of known extent, blocks are tested whole, by a
-// loop the compiler vectorizes, reading no further than the array: a
-// character at a time, this was a sixth of `corvane /l`'s instructions.
-std::size_t Length(const char16_t* text, std::size_t extent) {
-  constexpr std::size_t kBlock = 32;
-  std::size_t length = 0;
-  if (extent != FormatArg::kUnknownExtent) {
-    for (; length + kBlock <= extent; length += kBlock) {
-      unsigned ends = 0;
-      for (std::size_t i = 0; i < kBlock; ++i) ends |= text[length + i] == 0;
-      if (ends != 0) break;
-    }
-  }
-  while (length < extent && text[length] != 0) ++length;
-  return length;
-}
-
 // Collects one message as standard output takes it: a console, the wide
 // text itself; anything else, its bytes in the system's code page. A message
 // longer than the chunk goes out in several pieces rather than being cut.
@@ -43,7 +25,8 @@ class MessageOut {
   // Once the platform cannot convert a piece, the rest of the message is
   // dropped.
   void Put(const char16_t* text, std::size_t extent) {
-    std::size_t length = text != nullptr ? Length(text, extent) : 0;
+    std::size_t length = 0;
+    while (text != nullptr && length < extent && text[length] != 0) ++length;
     while (length > 0 && !stopped_) {
       const std::size_t taken = console_ ? PutWide(text, length) : PutNarrow(text, length);
       text += taken;

@@ -70,7 +70,7 @@ class PosixPlatform final : public Platform {
   std::uint32_t last_error_ = kErrorSuccess;
 
   std::string scratch_;     // the bytes of the path in hand
-  std::string just_found_;  // the full path of the last match found, until looked at
+  std::string just_found_;  // the last name FindFirstFileW found, until looked at
   bool patterned_ = false;  // whether a search for a pattern came: many questions follow
 };
 
