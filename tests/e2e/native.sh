@@ -23,15 +23,10 @@ doc=/usr/share/doc/coreutils forged=/usr/share/doc/coreutils/ch$'\x1e\x88\x02K\x
 if [ -f $doc/changelog.Debian.gz ] && mkdir "$tmp/up" "$tmp/work" && unshare -m true 2>/dev/null; then
   plain=("${CORVANE[@]}")
   CORVANE=(unshare -m sh -c 'mount -t overlay none -o "lowerdir=$1,upperdir=$2,workdir=$3" "$1" &&
-    touch "$4" && shift 4 && exec "$@"' sh $doc "$tmp/up" "$tmp/work" "$forged")
-  mapfile -t ch < <("${CORVANE[@]}" ls -f $doc | grep '^ch')
-  CORVANE+=("${plain[@]}")
-  results "N $forged" && expect 2 "$out" "$forged"
+    touch "$4" && shift 4 && exec "$@"' sh $doc "$tmp/up" "$tmp/work" "$forged" "${plain[@]}")
+  # The pattern matches the forged name alone, and asks through the index of names.
+  results "N $forged" && expect 2 "$out" "$forged" && expect 2 "$out" "$doc/ch?"$'\x88*'
   results "P /bin/ls" "N $forged" && expect 2 "$out" /bin/ls "$forged"
-  for ((i = 0; i < ${#ch[@]}; i++)); do
-    [ "$doc/${ch[i]}" = "$forged" ] && ch[i]="N $doc/${ch[i]}" || ch[i]="P $doc/${ch[i]}"
-  done
-  results "${ch[@]}" && expect "$([ "${ch[-1]:0:1}" = N ] && echo 2 || echo $((${#ch[-1]} - 2)))" "$out" "$doc/ch*"
   CORVANE=("${plain[@]}")
 fi
 

@@ -112,20 +112,6 @@ TEST_F(PosixPlatformTest, FullPathJoinsFoldsAndWritesOnlyWhatFits) {
   }
 }
 
-// A character above U+00FF is the default character, and *used_default says so.
-TEST_F(PosixPlatformTest, NarrowingReportsTheDefaultCharacter) {
-  for (const auto& [wide, bytes] :
-       {std::pair<std::u16string, std::string>{u"a\u00e9\u00ff", "a\xe9\xff"},
-        {u"\u4e2da\u0100", "?a?"}}) {
-    char text[4] = {};
-    int used_default = 0;
-    EXPECT_EQ(platform_.WideCharToMultiByte(0, 0, wide.data(), 3, text, 3, nullptr, &used_default),
-              3);
-    EXPECT_EQ(std::string(text), bytes);
-    EXPECT_EQ(used_default, bytes.find('?') != std::string::npos);
-  }
-}
-
 TEST_F(PosixPlatformTest, EveryCodeTheLayerReportsHasItsMessage) {
   constexpr std::uint32_t kFlags = kFormatMessageAllocateBuffer | kFormatMessageFromSystem;
   const auto look_up = [&](std::uint32_t code, char** text) {
